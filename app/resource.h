@@ -1,0 +1,23 @@
+// Numbers shared by main.cpp and Tolvane.rc.
+#ifndef RESOURCE_H
+#define RESOURCE_H
+
+// menus
+#define IDR_MAINMENU        101
+
+// dialog templates
+#define IDD_TWEAK           102
+#define IDD_RESTRICT        103
+#define IDD_ABOUT           108
+#define IDD_PLAIN           127
+
+// icon group (the shell shows the named group "A", which comes first)
+#define IDI_TOLVANE         120
+
+// menu commands
+#define IDM_RESTRICT        40001
+#define IDM_TWEAK           40002
+#define IDM_EXIT            40003
+#define IDM_AUTHOR          40005
+
+#endif

@@ -1,0 +1,48 @@
+#!/bin/sh
+# Starts Tolvane under Wine, in a private prefix of the build folder ($1).
+# With a display it runs there until it is closed. Without one it runs under
+# Xvfb, saves a screenshot of the screen, prints its path and ends.
+set -e
+build=$(cd "$1" && pwd)
+prefix=$build/wine-run
+export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+"$(dirname "$0")/wineprefix.sh" "$prefix"
+x11='HKCU\Software\Wine\X11 Driver'
+
+if [ -n "$DISPLAY" ]; then
+    wine reg delete "$x11" /v Managed /f >/dev/null 2>&1 || true
+    exec wine "$build/bin/Tolvane.exe"
+fi
+
+screen=:$((90 + $$ % 100))
+Xvfb "$screen" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'wineserver -k 2>/dev/null; kill $xvfb 2>/dev/null' EXIT
+export DISPLAY=$screen
+tries=0
+until xwininfo -root >/dev/null 2>&1; do
+    tries=$((tries + 1))
+    [ $tries -le 50 ] || { echo "run: Xvfb did not start" >&2; exit 1; }
+    sleep 0.2
+done
+
+# Wine draws the frames itself rather than leaving them to a window manager,
+# which an Xvfb screen does not have. Wine's first process of the session
+# (this one) starts the desktop on this screen.
+wine reg add "$x11" /v Managed /d N /f >/dev/null 2>&1
+wine "$build/bin/Tolvane.exe" </dev/null >/dev/null 2>&1 &
+title="Tolvane - A Cool tool for most useful system settings"
+tries=0
+until xwininfo -name "$title" 2>/dev/null | grep -q IsViewable; do
+    tries=$((tries + 1))
+    if [ $tries -gt 150 ]; then
+        echo "run: the main window did not appear within 30 seconds" >&2
+        exit 1
+    fi
+    sleep 0.2
+done
+sleep 1    # let it paint
+shot=$build/tolvane-run.png
+xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng >"$shot"
+echo "Tolvane ran under Xvfb (no display here); screenshot: $shot"

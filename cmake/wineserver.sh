@@ -1,0 +1,18 @@
+#!/bin/sh
+# Starts ("start") or stops ("stop") the Wine server of the test prefix $2.
+# The server stays up for the whole test run, with Wine's own services
+# started here, detached from the output pipes that ctest reads: a service
+# started by a test would hold them open and ctest would wait for ever.
+export WINEPREFIX="$2" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+case "$1" in
+start)
+    wineserver -p </dev/null >/dev/null 2>&1
+    wine wineboot </dev/null >/dev/null 2>&1
+    ;;
+stop)
+    # Only this prefix's server: other prefixes and sessions are not touched.
+    wineserver -k 2>/dev/null
+    wineserver -w 2>/dev/null
+    exit 0
+    ;;
+esac

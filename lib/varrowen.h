@@ -1,0 +1,30 @@
+/* Varrowen: the utility library that Tolvane links at load time.
+   Every export is cdecl under its undecorated name; Varrowen.def gives the
+   ordinals. */
+#ifndef VARROWEN_H
+#define VARROWEN_H
+
+#include <windows.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* The library's dotted version, returned by value. */
+typedef struct vrversion {
+    int major;
+    int minor;
+    int build;
+    int revision;
+} vrversion;
+
+int       __cdecl VR_getsignature(void);
+void      __cdecl VR_putsignature(void);
+vrversion __cdecl VR_version(void);
+void      __cdecl VR_whaterror(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,241 @@
+#include "support.h"
+
+#include <string.h>
+
+// ---- registry ---------------------------------------------------------------
+
+void regwipe(HKEY root, const char *path)
+{
+    (void)RegDeleteTreeA(root, path);   // absent already: nothing to do
+    (void)RegDeleteKeyA(root, path);
+}
+
+void regput(HKEY root, const char *path, const char *name, DWORD type, const void *data, DWORD size)
+{
+    HKEY key;
+    if (RegCreateKeyExA(root, path, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) != ERROR_SUCCESS)
+        return;
+    RegSetValueExA(key, name, 0, type, (const BYTE *)data, size);
+    RegCloseKey(key);
+}
+
+void regputdword(HKEY root, const char *path, const char *name, DWORD value)
+{
+    regput(root, path, name, REG_DWORD, &value, sizeof value);
+}
+
+bool regget(HKEY root, const char *path, const char *name, DWORD *type, std::string *data)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    char buf[4096];
+    DWORD size = sizeof buf;
+    LONG rc = RegQueryValueExA(key, name, NULL, type, (BYTE *)buf, &size);
+    RegCloseKey(key);
+    if (rc != ERROR_SUCCESS)
+        return false;
+    data->assign(buf, size);
+    return true;
+}
+
+long long reggetdword(HKEY root, const char *path, const char *name)
+{
+    DWORD type;
+    std::string data;
+    if (!regget(root, path, name, &type, &data) || type != REG_DWORD || data.size() != 4)
+        return -1;
+    DWORD value;
+    memcpy(&value, data.data(), 4);
+    return value;
+}
+
+bool regkeyexists(HKEY root, const char *path)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+// ---- message boxes ------------------------------------------------------------
+
+bool ismessagebox(HWND hwnd)
+{
+    char cls[16];
+    if (!GetClassNameA(hwnd, cls, sizeof cls) || strcmp(cls, "#32770") != 0)
+        return false;
+    return GetDlgItem(hwnd, IDOK) && GetDlgItem(hwnd, 0xFFFF);
+}
+
+shownbox readbox(HWND hwnd)
+{
+    char text[1024] = "";
+    shownbox box;
+    GetWindowTextA(hwnd, text, sizeof text);
+    box.caption = text;
+    text[0] = 0;
+    GetDlgItemTextA(hwnd, 0xFFFF, text, sizeof text);
+    box.text = text;
+    return box;
+}
+
+static thread_local boxcatcher *catcher;
+static thread_local HHOOK catcherhook;
+
+static LRESULT CALLBACK catchproc(int code, WPARAM wparam, LPARAM lparam)
+{
+    if (code == HCBT_ACTIVATE && catcher && ismessagebox((HWND)wparam)) {
+        catcher->boxes.push_back(readbox((HWND)wparam));
+        PostMessageA((HWND)wparam, WM_COMMAND, IDOK, 0);
+    }
+    return CallNextHookEx(catcherhook, code, wparam, lparam);
+}
+
+boxcatcher::boxcatcher()
+{
+    catcher = this;
+    catcherhook = SetWindowsHookExA(WH_CBT, catchproc, NULL, GetCurrentThreadId());
+}
+
+boxcatcher::~boxcatcher()
+{
+    UnhookWindowsHookEx(catcherhook);
+    catcher = NULL;
+}
+
+// ---- handles ------------------------------------------------------------------
+
+struct handleentry {
+    ULONG pid;
+    BYTE type;
+    BYTE flags;
+    USHORT value;
+    PVOID object;
+    ULONG access;
+};
+
+struct handletable {
+    ULONG count;
+    handleentry entries[1];
+};
+
+typedef LONG (WINAPI *querysysteminfo)(ULONG, PVOID, ULONG, PULONG);
+
+unsigned handlecount()
+{
+    static querysysteminfo query = (querysysteminfo)(void *)
+        GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation");
+    std::vector<char> buf(1 << 16);
+    ULONG needed = 0;
+    // SystemHandleInformation (16); the buffer grows while it is too small.
+    while (query(16, buf.data(), (ULONG)buf.size(), &needed) == (LONG)0xC0000004)
+        buf.resize(buf.size() * 2);
+    const handletable *table = (const handletable *)buf.data();
+    unsigned mine = 0;
+    for (ULONG i = 0; i < table->count; i++)
+        if (table->entries[i].pid == GetCurrentProcessId())
+            mine++;
+    return mine;
+}
+
+// ---- the real program -----------------------------------------------------------
+
+std::string bindir()
+{
+    char path[MAX_PATH];
+    GetModuleFileNameA(NULL, path, sizeof path);
+    *(strrchr(path, '\\') + 1) = 0;
+    return path;
+}
+
+bool program::start(const std::string &exe, const std::string &args, bool useshow, WORD show)
+{
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    if (useshow) {
+        si.dwFlags = STARTF_USESHOWWINDOW;
+        si.wShowWindow = show;
+    }
+    std::string cmd = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
+    std::string dir = exe.substr(0, exe.rfind('\\') + 1);
+    return CreateProcessA(exe.c_str(), &cmd[0], NULL, NULL, FALSE, 0, NULL, dir.c_str(), &si, &pi) != 0;
+}
+
+struct windowsearch {
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+static BOOL CALLBACK collect(HWND hwnd, LPARAM lparam)
+{
+    windowsearch *search = (windowsearch *)lparam;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == search->pid && IsWindowVisible(hwnd))
+        search->found.push_back(hwnd);
+    return TRUE;
+}
+
+std::vector<HWND> program::windows()
+{
+    windowsearch search = { pi.dwProcessId, {} };
+    EnumWindows(collect, (LPARAM)&search);
+    return search.found;
+}
+
+HWND program::waitwindow(const char *cls, const char *caption, DWORD ms)
+{
+    DWORD start = GetTickCount();
+    do {
+        for (HWND hwnd : windows()) {
+            char c[256], t[256];
+            GetClassNameA(hwnd, c, sizeof c);
+            GetWindowTextA(hwnd, t, sizeof t);
+            if ((!cls || strcmp(c, cls) == 0) && (!caption || strcmp(t, caption) == 0))
+                return hwnd;
+        }
+        Sleep(20);
+    } while (GetTickCount() - start < ms);
+    return NULL;
+}
+
+bool program::waitbox(shownbox *box, DWORD ms)
+{
+    DWORD start = GetTickCount();
+    do {
+        for (HWND hwnd : windows())
+            if (ismessagebox(hwnd)) {
+                *box = readbox(hwnd);
+                PostMessageA(hwnd, WM_COMMAND, IDOK, 0);
+                return true;
+            }
+        Sleep(20);
+    } while (GetTickCount() - start < ms);
+    return false;
+}
+
+DWORD program::waitexit(DWORD ms)
+{
+    DWORD code = STILL_ACTIVE;
+    if (!pi.hProcess)
+        return code;
+    if (WaitForSingleObject(pi.hProcess, ms) != WAIT_OBJECT_0)
+        TerminateProcess(pi.hProcess, 99);
+    else
+        GetExitCodeProcess(pi.hProcess, &code);
+    return code;
+}
+
+program::~program()
+{
+    if (!pi.hProcess)
+        return;
+    if (WaitForSingleObject(pi.hProcess, 0) != WAIT_OBJECT_0) {
+        TerminateProcess(pi.hProcess, 99);
+        WaitForSingleObject(pi.hProcess, 5000);
+    }
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+}

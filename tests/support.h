@@ -1,0 +1,66 @@
+// Helpers shared by the test programs: registry sandboxes, message boxes,
+// handle counts and a driver for the real Tolvane.exe.
+#pragma once
+
+#include <windows.h>
+#include <string>
+#include <vector>
+
+// Tests keep their own keys below this one, under HKEY_CURRENT_USER.
+#define SANDBOX "Software\\TolvaneTest"
+
+// ---- registry ---------------------------------------------------------------
+void regwipe(HKEY root, const char *path);
+void regputdword(HKEY root, const char *path, const char *name, DWORD value);
+void regput(HKEY root, const char *path, const char *name, DWORD type, const void *data, DWORD size);
+// The value's type and bytes; false when the key or value is missing.
+bool regget(HKEY root, const char *path, const char *name, DWORD *type, std::string *data);
+// A DWORD value, or -1 when it is missing or of another type.
+long long reggetdword(HKEY root, const char *path, const char *name);
+bool regkeyexists(HKEY root, const char *path);
+
+// ---- message boxes ------------------------------------------------------------
+struct shownbox {
+    std::string caption;
+    std::string text;
+};
+
+// While it lives, every message box that this thread shows is recorded and
+// dismissed with OK.
+struct boxcatcher {
+    boxcatcher();
+    ~boxcatcher();
+    std::vector<shownbox> boxes;
+};
+
+// A message box is a #32770 window with an OK button and the text control.
+bool ismessagebox(HWND hwnd);
+shownbox readbox(HWND hwnd);
+
+// ---- handles ------------------------------------------------------------------
+// The handles this process holds, counted in the system's handle table.
+unsigned handlecount();
+
+// ---- the real program -----------------------------------------------------------
+// Folder of the running test program, with a trailing backslash.
+std::string bindir();
+
+// Tolvane.exe (or another program) started with CreateProcess; ended and
+// closed when the object goes, whatever the test did.
+struct program {
+    PROCESS_INFORMATION pi = {};
+    // useshow: pass show through STARTUPINFO with STARTF_USESHOWWINDOW.
+    bool start(const std::string &exe, const std::string &args = "",
+               bool useshow = false, WORD show = SW_SHOWNORMAL);
+    // A visible top-level window of the process, by class and caption (either
+    // may be NULL), waited for up to ms milliseconds.
+    HWND waitwindow(const char *cls, const char *caption, DWORD ms = 20000);
+    // Waits for a message box of the process, records it and presses OK.
+    bool waitbox(shownbox *box, DWORD ms = 20000);
+    // Waits for the process to end: its exit code, or STILL_ACTIVE after the
+    // time-out (the process is then killed).
+    DWORD waitexit(DWORD ms = 20000);
+    // Visible top-level windows of the process.
+    std::vector<HWND> windows();
+    ~program();
+};

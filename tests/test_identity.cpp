@@ -1,0 +1,131 @@
+// The library's identity, error report and install marker, and the version
+// blocks and menu that the shell shows of both files.
+#include <gtest/gtest.h>
+#include "support.h"
+#include "varrowen.h"
+
+TEST(identity, version_record)
+{
+    for (int i = 0; i < 3; i++) {
+        vrversion v = VR_version();
+        EXPECT_EQ(1, v.major);
+        EXPECT_EQ(0, v.minor);
+        EXPECT_EQ(0, v.build);
+        EXPECT_EQ(2, v.revision);
+    }
+}
+
+static std::string systemtext(DWORD code)
+{
+    char *text = NULL;
+    if (!FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, NULL, code,
+                        0x0400, (LPSTR)&text, 0, NULL))
+        return "";
+    std::string s = text;
+    LocalFree(text);
+    return s;
+}
+
+TEST(identity, whaterror_shows_the_last_error)
+{
+    boxcatcher catcher;
+    HANDLE h = CreateFileA("C:\\no\\such\\file.txt", GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_EQ(INVALID_HANDLE_VALUE, h);
+    DWORD missing = GetLastError();
+    VR_whaterror();
+    SetLastError(ERROR_SUCCESS);
+    VR_whaterror();
+    // No system text: the number stands in for it.
+    SetLastError(0x20001234);
+    VR_whaterror();
+
+    ASSERT_EQ(3u, catcher.boxes.size());
+    for (auto &box : catcher.boxes)
+        EXPECT_EQ("INFORMATION", box.caption);
+    ASSERT_NE("", systemtext(missing));
+    EXPECT_EQ(systemtext(missing), catcher.boxes[0].text);
+    EXPECT_EQ(systemtext(ERROR_SUCCESS), catcher.boxes[1].text);
+    EXPECT_EQ("Error 536875572 (0x20001234).", catcher.boxes[2].text);
+}
+
+TEST(identity, install_marker)
+{
+    const char *marker = "Software\\kestrin\\status";
+    unsigned handles = handlecount();
+    regwipe(HKEY_LOCAL_MACHINE, "Software\\kestrin");
+    EXPECT_EQ(0, VR_getsignature());
+    VR_putsignature();
+    EXPECT_EQ(1, VR_getsignature());
+    EXPECT_EQ(1, reggetdword(HKEY_LOCAL_MACHINE, marker, "status"));
+    // Written again over whatever stands there.
+    regputdword(HKEY_LOCAL_MACHINE, marker, "status", 7);
+    VR_putsignature();
+    EXPECT_EQ(1, reggetdword(HKEY_LOCAL_MACHINE, marker, "status"));
+    EXPECT_EQ(handles, handlecount());
+}
+
+static std::string versionstring(const std::string &file, const char *block, const char *name)
+{
+    DWORD ignored;
+    std::vector<char> info(GetFileVersionInfoSizeA(file.c_str(), &ignored));
+    if (info.empty() || !GetFileVersionInfoA(file.c_str(), 0, (DWORD)info.size(), info.data()))
+        return "?";
+    char *value;
+    UINT len;
+    std::string path = std::string("\\StringFileInfo\\") + block + "\\" + name;
+    if (!VerQueryValueA(info.data(), path.c_str(), (void **)&value, &len))
+        return "?";
+    return value;
+}
+
+static std::string fixedversion(const std::string &file)
+{
+    DWORD ignored;
+    std::vector<char> info(GetFileVersionInfoSizeA(file.c_str(), &ignored));
+    VS_FIXEDFILEINFO *fixed;
+    UINT len;
+    if (info.empty() || !GetFileVersionInfoA(file.c_str(), 0, (DWORD)info.size(), info.data()) ||
+        !VerQueryValueA(info.data(), "\\", (void **)&fixed, &len))
+        return "?";
+    char text[64];
+    sprintf(text, "%lu.%lu.%lu.%lu type %lu flags %lu os 0x%lx", fixed->dwFileVersionMS >> 16,
+            fixed->dwFileVersionMS & 0xFFFF, fixed->dwFileVersionLS >> 16,
+            fixed->dwFileVersionLS & 0xFFFF, fixed->dwFileType, fixed->dwFileFlags, fixed->dwFileOS);
+    return text;
+}
+
+TEST(identity, version_blocks)
+{
+    std::string exe = bindir() + "Tolvane.exe", dll = bindir() + "Varrowen.dll";
+    EXPECT_EQ("1.1.2.4 type 1 flags 0 os 0x0", fixedversion(exe));
+    EXPECT_EQ("1.0.0.2 type 2 flags 8 os 0x40004", fixedversion(dll));
+    EXPECT_EQ("Tolvane: Administrator's utility.", versionstring(exe, "040904E4", "FileDescription"));
+    EXPECT_EQ("1.1.2", versionstring(exe, "040904E4", "FileVersion"));
+    EXPECT_EQ("Tolvane.exe", versionstring(exe, "040904E4", "OriginalFilename"));
+    EXPECT_EQ("VR_Library", versionstring(dll, "040904B0", "InternalName"));
+    EXPECT_EQ("Varrowen library", versionstring(dll, "040904B0", "ProductName"));
+    EXPECT_EQ("1.0.0.2", versionstring(dll, "040904B0", "FileVersion"));
+}
+
+TEST(identity, main_menu)
+{
+    HMODULE exe = LoadLibraryExA((bindir() + "Tolvane.exe").c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(exe);
+    HMENU menu = LoadMenuA(exe, MAKEINTRESOURCEA(101));
+    ASSERT_TRUE(menu);
+    std::string seen;
+    for (int i = 0; i < GetMenuItemCount(menu); i++) {
+        char text[64];
+        GetMenuStringA(menu, i, text, sizeof text, MF_BYPOSITION);
+        seen += std::string("[") + text + "]";
+        HMENU sub = GetSubMenu(menu, i);
+        for (int j = 0; sub && j < GetMenuItemCount(sub); j++) {
+            GetMenuStringA(sub, j, text, sizeof text, MF_BYPOSITION);
+            seen += std::string(" ") + text + "=" + std::to_string((int)GetMenuItemID(sub, j));
+        }
+    }
+    EXPECT_EQ("[&Go] Set &Restrictions=40001 &Tweak settings=40002 =0 E&xit=40003"
+              "[&About] A&uthor=40005", seen);
+    DestroyMenu(menu);
+    FreeLibrary(exe);
+}
