@@ -20,4 +20,9 @@
 #define IDM_EXIT            40003
 #define IDM_AUTHOR          40005
 
+// buttons of the policy dialogs; their check boxes are known by number in
+// the tables of main.cpp and in the templates
+#define IDC_TWEAKCLOSE      1005
+#define IDC_TWEAKAPPLY      1006
+
 #endif

@@ -1,0 +1,61 @@
+// Shared by the tests of the policy dialogs: the dialogs run in-process from
+// the program's own module, their library calls are recorded, and the
+// registry is compared before and after.
+#pragma once
+
+#include <windows.h>
+#include <map>
+#include <string>
+#include <vector>
+#include "support.h"
+
+extern HINSTANCE happ;
+INT_PTR CALLBACK dlgtweakproc(HWND, UINT, WPARAM, LPARAM);
+INT_PTR CALLBACK dlgrestrictproc(HWND, UINT, WPARAM, LPARAM);
+
+// Library calls the program made while recording, one line each:
+// "query2 HKCU\path\name", "query1 HKCU\path", "addkey HKCU\parent\leaf",
+// "set HKCU\path\name=data", "delete HKCU\path\name".
+extern std::vector<std::string> libcalls;
+extern bool recording;
+
+// One value that a box sets (to data) when ticked and deletes when clear.
+struct policyvalue {
+    int id;
+    HKEY root;
+    const char *key;
+    const char *name;
+    DWORD data;
+};
+
+// Every key and value below the roots that the dialogs touch: "key\" for a
+// key, "key\:name" for a value (type and bytes), all in lower case.
+typedef std::map<std::string, std::string> regsnapshot;
+regsnapshot snapshot();
+std::string valueentry(HKEY root, const char *key, const char *name);
+std::string keyentry(HKEY root, const char *key);
+std::string dwordentry(DWORD value);
+
+// What an Apply must do to the registry: the keys made sure of (each created
+// only where its parent exists), then each value set or deleted in order,
+// where its key exists.
+void applymodel(regsnapshot *reg, const std::vector<std::string> &testopened,
+                const std::vector<policyvalue> &values, const std::vector<int> &ticked);
+
+// Deletes every value of the list and the keys a test may have added.
+void clearvalues(const std::vector<policyvalue> &values);
+
+// The dialog created modeless (and hidden) from its template and procedure:
+// its boxes show the registry as read at open.
+HWND opendialog(int templ, DLGPROC proc);
+std::vector<int> tickedboxes(HWND dlg, const std::vector<policyvalue> &values);
+void setboxes(HWND dlg, const std::vector<policyvalue> &values, const std::vector<int> &ticked);
+// Presses a button as a click does, straight to the dialog procedure, whose
+// result it returns; message boxes shown meanwhile are recorded in boxes and
+// dismissed.
+INT_PTR press(HWND dlg, DLGPROC proc, int id, std::vector<shownbox> *boxes = NULL);
+// A rectangle in dialog units, and a child's, in pixels of the client area.
+std::string dialogrect(HWND dlg, int x, int y, int w, int h);
+std::string childrect(HWND dlg, HWND child);
+
+extern const char *donetext;
