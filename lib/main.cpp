@@ -2,6 +2,8 @@
 // text and radix conversions and sector I/O for Tolvane.
 
 #include <windows.h>
+#include <math.h>
+#include <string.h>
 #include "varrowen.h"
 
 // ---- entry point and identity -------------------------------------------
@@ -74,3 +76,89 @@ void VR_putsignature(void)
     RegCloseKey(software);
     RegCloseKey(marker);
 }
+
+// ---- radix conversions ------------------------------------------------------
+
+// Digit characters by value: lower-case letters before upper-case, then '['
+// and ']' for 62 and 63.
+static const char digitchars[] =
+    "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ[]";
+
+// The letters that VR_str2numA reads, and the value of each.
+static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ[]";
+static const int lettervalues[54] = {
+    10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27,
+    28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45,
+    46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63,
+};
+
+// A character up to '9' (as a signed byte) counts its code minus '0', so
+// other characters there, and bytes from 0x80, count negative. A character
+// above '9' that is not a letter of the table counts 0, wherever it stands.
+static int digitvalue(char c)
+{
+    signed char code = (signed char)c;
+    int i;
+
+    if (code <= '9')
+        return code - '0';
+    for (i = 0; i < 54; i++)
+        if (letters[i] == code)
+            return lettervalues[i];
+    return 0;
+}
+
+// Truncates toward zero into the signed 32-bit range. Values beyond it
+// saturate at INT_MIN or INT_MAX; not-a-number (a zero digit times a power
+// that overflowed to infinity) counts 0.
+static int toint32(long double value)
+{
+    if (value != value)
+        return 0;
+    if (value <= -2147483648.0L)
+        return (-2147483647 - 1);
+    if (value >= 2147483647.0L)
+        return 2147483647;
+    return (int)value;
+}
+
+// Reads text as a number in base; digits are not checked against the base,
+// and the base itself is not checked. Each term and the total saturate at
+// the ends of the signed 32-bit range.
+long double VR_str2numA(const char *text, int base)
+{
+    long double total = 0;
+    size_t length = strlen(text);
+    size_t position;
+
+    for (position = 0; position < length; position++) {
+        double power = pow((double)base, (double)position);
+        total += toint32(digitvalue(text[length - 1 - position]) * power);
+    }
+    return toint32(total);
+}
+
+// Writes the integer part of value in base into out, most significant digit
+// first. A base above 64 is reported and taken as 64. The text is empty for a
+// base below 2 and for a value below 1, not a number, or 2147483648 or more,
+// so it never needs more than 31 digits and the NUL: the 32 bytes of out.
+char *VR_num2strA(long double value, int base, char *out)
+{
+    int length = 0;
+
+    if (base > 64) {
+        MessageBoxA(NULL, "Base above 64 is not allowed with this function. It's Intentionally "
+                    "limited. As it extends upto Unusual text characters.",
+                    "Use str2numex instead", MB_OK);
+        base = 64;
+    }
+    if (base >= 2 && value >= 1 && value < 2147483648.0L) {
+        while (value >= 1) {
+            out[length++] = digitchars[(int)value % base];
+            value /= base;
+        }
+    }
+    out[length] = 0;
+    return _strrev(out);
+}
+

@@ -23,6 +23,11 @@ void      __cdecl VR_putsignature(void);
 vrversion __cdecl VR_version(void);
 void      __cdecl VR_whaterror(void);
 
+/* Radix conversions in bases 2 to 64, digits "0-9a-zA-Z[]"; out holds 32
+   bytes. */
+long double __cdecl VR_str2numA(const char *text, int base);
+char       *__cdecl VR_num2strA(long double value, int base, char *out);
+
 #ifdef __cplusplus
 }
 #endif
