@@ -162,3 +162,76 @@ char *VR_num2strA(long double value, int base, char *out)
     return _strrev(out);
 }
 
+// ---- sector I/O ---------------------------------------------------------------
+
+// The byte count of a transfer, or -1 when the call asks for nothing sound:
+// a negative sector, count or size, or a length beyond the int result.
+static long long sectorlength(int sector, int count, int size)
+{
+    long long length = (long long)count * size;
+
+    if (sector < 0 || count < 0 || size < 0 || length > 2147483647)
+        return -1;
+    return length;
+}
+
+// Places the file pointer at sector * 512 with a 64-bit distance, so that
+// sectors from 4194304 (2 GiB) on are reached rather than wrapped.
+static BOOL seeksector(HANDLE file, int sector)
+{
+    LARGE_INTEGER distance;
+
+    distance.QuadPart = (long long)sector * 512;
+    return SetFilePointerEx(file, distance, NULL, FILE_BEGIN);
+}
+
+// Reads count * size bytes from sector on, in one transfer. Returns the bytes
+// read: 0 when the path does not open (missing, denied, or open elsewhere for
+// writing) or the arguments are refused; fewer at the end of the file.
+int VR_readsector(const char *path, int sector, int count, int size, void *buffer)
+{
+    long long length = sectorlength(sector, count, size);
+    HANDLE file;
+    DWORD done = 0;
+
+    if (length < 0)
+        return 0;
+    file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    // A read that stops early still counts what it moved; the short count
+    // is the caller's only sign of it.
+    if (seeksector(file, sector))
+        (void)ReadFile(file, buffer, (DWORD)length, &done, NULL);
+    CloseHandle(file);
+    return (int)done;
+}
+
+// Writes count * size bytes at sector, in one transfer, into a path that
+// exists already; past the end a file grows. Returns the bytes written, 0
+// when the path does not open or the arguments are refused.
+int VR_writesector(const char *path, int sector, int count, int size, void *buffer)
+{
+    long long length = sectorlength(sector, count, size);
+    HANDLE file;
+    DWORD done = 0;
+
+    if (length < 0)
+        return 0;
+    file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    if (seeksector(file, sector))
+        (void)WriteFile(file, buffer, (DWORD)length, &done, NULL);
+    CloseHandle(file);
+    return (int)done;
+}
+
+// Gives back its second argument and does nothing else. Global, but left out
+// of the export list on purpose.
+extern "C" int __cdecl VR_readheader(int first, int second)
+{
+    (void)first;
+    return second;
+}
