@@ -2,6 +2,7 @@
 // text and radix conversions and sector I/O for Tolvane.
 
 #include <windows.h>
+#include <math.h>
 #include <string.h>
 #include "varrowen.h"
 
@@ -232,4 +233,163 @@ void VR_putsignature(void)
     (void)RegSetValueExA(marker, "status", 0, REG_DWORD, (const BYTE *)&one, sizeof one);
     RegCloseKey(software);
     RegCloseKey(marker);
+}
+
+// ---- radix conversions ------------------------------------------------------
+
+// Digit characters by value: lower-case letters before upper-case, then '['
+// and ']' for 62 and 63.
+static const char digitchars[] =
+    "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ[]";
+
+// The letters that VR_str2numA reads, and the value of each.
+static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ[]";
+static const int lettervalues[54] = {
+    10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27,
+    28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45,
+    46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63,
+};
+
+// A character up to '9' (as a signed byte) counts its code minus '0', so
+// other characters there, and bytes from 0x80, count negative. A character
+// above '9' that is not a letter of the table counts 0, wherever it stands.
+static int digitvalue(char c)
+{
+    signed char code = (signed char)c;
+    int i;
+
+    if (code <= '9')
+        return code - '0';
+    for (i = 0; i < 54; i++)
+        if (letters[i] == code)
+            return lettervalues[i];
+    return 0;
+}
+
+// Truncates toward zero into the signed 32-bit range. Values beyond it
+// saturate at INT_MIN or INT_MAX; not-a-number (a zero digit times a power
+// that overflowed to infinity) counts 0.
+static int toint32(long double value)
+{
+    if (value != value)
+        return 0;
+    if (value <= -2147483648.0L)
+        return (-2147483647 - 1);
+    if (value >= 2147483647.0L)
+        return 2147483647;
+    return (int)value;
+}
+
+// Reads text as a number in base; digits are not checked against the base,
+// and the base itself is not checked. Each term and the total saturate at
+// the ends of the signed 32-bit range.
+long double VR_str2numA(const char *text, int base)
+{
+    long double total = 0;
+    size_t length = strlen(text);
+    size_t position;
+
+    for (position = 0; position < length; position++) {
+        double power = pow((double)base, (double)position);
+        total += toint32(digitvalue(text[length - 1 - position]) * power);
+    }
+    return toint32(total);
+}
+
+// Writes the integer part of value in base into out, most significant digit
+// first. A base above 64 is reported and taken as 64. The text is empty for a
+// base below 2 and for a value below 1, not a number, or 2147483648 or more,
+// so it never needs more than 31 digits and the NUL: the 32 bytes of out.
+char *VR_num2strA(long double value, int base, char *out)
+{
+    int length = 0;
+
+    if (base > 64) {
+        MessageBoxA(NULL, "Base above 64 is not allowed with this function. It's Intentionally "
+                    "limited. As it extends upto Unusual text characters.",
+                    "Use str2numex instead", MB_OK);
+        base = 64;
+    }
+    if (base >= 2 && value >= 1 && value < 2147483648.0L) {
+        while (value >= 1) {
+            out[length++] = digitchars[(int)value % base];
+            value /= base;
+        }
+    }
+    out[length] = 0;
+    return _strrev(out);
+}
+
+// ---- sector I/O ---------------------------------------------------------------
+
+// The byte count of a transfer, or -1 when the call asks for nothing sound:
+// a negative sector, count or size, or a length beyond the int result.
+static long long sectorlength(int sector, int count, int size)
+{
+    long long length = (long long)count * size;
+
+    if (sector < 0 || count < 0 || size < 0 || length > 2147483647)
+        return -1;
+    return length;
+}
+
+// Places the file pointer at sector * 512 with a 64-bit distance, so that
+// sectors from 4194304 (2 GiB) on are reached rather than wrapped.
+static BOOL seeksector(HANDLE file, int sector)
+{
+    LARGE_INTEGER distance;
+
+    distance.QuadPart = (long long)sector * 512;
+    return SetFilePointerEx(file, distance, NULL, FILE_BEGIN);
+}
+
+// Reads count * size bytes from sector on, in one transfer. Returns the bytes
+// read: 0 when the path does not open (missing, denied, or open elsewhere for
+// writing) or the arguments are refused; fewer at the end of the file.
+int VR_readsector(const char *path, int sector, int count, int size, void *buffer)
+{
+    long long length = sectorlength(sector, count, size);
+    HANDLE file;
+    DWORD done = 0;
+
+    if (length < 0)
+        return 0;
+    file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    // A read that stops early still counts what it moved; the short count
+    // is the caller's only sign of it.
+    if (seeksector(file, sector))
+        (void)ReadFile(file, buffer, (DWORD)length, &done, NULL);
+    CloseHandle(file);
+    return (int)done;
+}
+
+// Writes count * size bytes at sector, in one transfer, into a path that
+// exists already; past the end a file grows. Returns the bytes written, 0
+// when the path does not open or the arguments are refused.
+int VR_writesector(const char *path, int sector, int count, int size, void *buffer)
+{
+    long long length = sectorlength(sector, count, size);
+    HANDLE file;
+    DWORD done = 0;
+
+    if (length < 0)
+        return 0;
+    file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    if (seeksector(file, sector))
+        (void)WriteFile(file, buffer, (DWORD)length, &done, NULL);
+    CloseHandle(file);
+    return (int)done;
+}
+
+// Gives back its second argument and does nothing else. Global, but left out
+// of the export list on purpose.
+extern "C" int __cdecl VR_readheader(int first, int second)
+{
+    (void)first;
+    return second;
 }

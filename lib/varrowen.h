@@ -33,6 +33,16 @@ int   __cdecl VR_regdelval(HKEY root, const char *path, const char *name);
 int   __cdecl VR_regaddkey(HKEY root, const char *parent, const char *child);
 char *__cdecl VR_straltrevA(char *text);
 
+/* Radix conversions in bases 2 to 64, digits "0-9a-zA-Z[]"; out holds 32
+   bytes. */
+long double __cdecl VR_str2numA(const char *text, int base);
+char       *__cdecl VR_num2strA(long double value, int base, char *out);
+
+/* Runs of 512-byte sectors of a file or device: count * size bytes at
+   sector * 512, in one transfer. Both return the bytes moved. */
+int __cdecl VR_readsector(const char *path, int sector, int count, int size, void *buffer);
+int __cdecl VR_writesector(const char *path, int sector, int count, int size, void *buffer);
+
 #ifdef __cplusplus
 }
 #endif
