@@ -11,6 +11,26 @@
 // read as the module that holds the dialog templates.
 HINSTANCE happ;
 
+// ---- about box ------------------------------------------------------------
+
+// Ends on its own OK button and on WM_CLOSE (close box, system menu, Alt+F4)
+// only: Esc arrives as IDCANCEL and leaves the box open on purpose. FALSE for
+// every message, WM_INITDIALOG included, so the system sets no first focus.
+INT_PTR CALLBACK dlgaboutproc(HWND hdlg, UINT msg, WPARAM wparam, LPARAM lparam)
+{
+    (void)lparam;
+    switch (msg) {
+    case WM_CLOSE:
+        (void)EndDialog(hdlg, 0);
+        break;
+    case WM_COMMAND:
+        if (LOWORD(wparam) == IDC_ABOUTOK)
+            (void)EndDialog(hdlg, 0);
+        break;
+    }
+    return FALSE;
+}
+
 // ---- main window ----------------------------------------------------------
 
 LRESULT CALLBACK wndmainproc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
@@ -23,6 +43,10 @@ LRESULT CALLBACK wndmainproc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
         // The command is the low word; the notification code is not looked
         // at, and commands the menu does not have are swallowed.
         switch (LOWORD(wparam)) {
+        case IDM_AUTHOR:
+            // The box always ends with 0; there is nothing to look at.
+            (void)DialogBoxParamA(happ, MAKEINTRESOURCEA(IDD_ABOUT), hwnd, dlgaboutproc, 0);
+            break;
         case IDM_EXIT:
             // The loop ends on the quit message that WM_DESTROY posts; the
             // window itself goes with the process.
