@@ -1,9 +1,23 @@
-// The About box, in-process and through the real program.
+// The About box, in-process and through the real program, and the file lock
+// helpers that nothing in the program calls.
 #include <gtest/gtest.h>
 #include "support.h"
 
 extern HINSTANCE happ;
 INT_PTR CALLBACK dlgaboutproc(HWND, UINT, WPARAM, LPARAM);
+HANDLE mylockfile(const char *);
+int myunlockfile(HANDLE);
+
+static std::string systemtext(DWORD code)
+{
+    char *text = NULL;
+    if (!FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, NULL, code,
+                        0x0400, (LPSTR)&text, 0, NULL))
+        return "";
+    std::string s = text;
+    LocalFree(text);
+    return s;
+}
 
 // ---- the template -------------------------------------------------------------
 
@@ -217,4 +231,141 @@ TEST(about, opened_from_the_menu_of_the_program)
     EXPECT_TRUE(IsWindowEnabled(main));
     PostMessageA(main, WM_COMMAND, 40003, 0);
     EXPECT_EQ(0u, p.waitexit());
+}
+
+// ---- file locks ------------------------------------------------------------------
+
+static std::string tempdir()
+{
+    char dir[MAX_PATH];
+    GetTempPathA(sizeof dir, dir);
+    return dir;
+}
+
+// A new empty file in the temporary folder; the test deletes it.
+static std::string tempfile()
+{
+    char path[MAX_PATH];
+    GetTempFileNameA(tempdir().c_str(), "tlv", 0, path);
+    return path;
+}
+
+static HANDLE openforreading(const std::string &path)
+{
+    return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+}
+
+// What the system answers this handle for the helpers' range: the error that
+// a box must show, or ERROR_SUCCESS when the lock is granted.
+static DWORD lockerror(const std::string &path)
+{
+    HANDLE h = openforreading(path);
+    OVERLAPPED ov = {};
+    ov.OffsetHigh = 0xFFFFFFFF;
+    DWORD error = ERROR_SUCCESS;
+    if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 0, 0xFFFFFFFF, &ov))
+        error = GetLastError();
+    CloseHandle(h);                     // releases a granted lock
+    return error;
+}
+
+static DWORD unlockerror(HANDLE h)
+{
+    OVERLAPPED ov = {};
+    ov.OffsetHigh = 0xFFFFFFFF;
+    return UnlockFileEx(h, 0, 0, 0xFFFFFFFF, &ov) ? ERROR_SUCCESS : GetLastError();
+}
+
+// Files that do not open, and a folder that opens but cannot be locked: each
+// gives one box with the system's text and leaves no handle open.
+TEST(locks, refused_opens_and_locks)
+{
+    std::string busy = tempfile();
+    HANDLE writer = CreateFileA(busy.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, writer);
+    DWORD folderlock = lockerror(tempdir());
+    ASSERT_NE((DWORD)ERROR_SUCCESS, folderlock);
+    struct { std::string path; DWORD error; } rows[] = {
+        { tempdir() + "tolvane-missing.txt", ERROR_FILE_NOT_FOUND },
+        { tempdir() + "tolvane-missing\\file.txt", ERROR_PATH_NOT_FOUND },
+        { busy, ERROR_SHARING_VIOLATION },
+        { tempdir(), folderlock },
+    };
+    for (auto &row : rows) {
+        SCOPED_TRACE(row.path);
+        boxcatcher catcher;
+        unsigned handles = handlecount();
+        EXPECT_EQ(NULL, mylockfile(row.path.c_str()));
+        EXPECT_EQ(handles, handlecount());
+        ASSERT_EQ(1u, catcher.boxes.size());
+        EXPECT_EQ("INFORMATION", catcher.boxes[0].caption);
+        EXPECT_EQ(systemtext(row.error), catcher.boxes[0].text);
+    }
+    CloseHandle(writer);
+    DeleteFileA(busy.c_str());
+}
+
+TEST(locks, unlock_without_a_lock)
+{
+    std::string path = tempfile();
+    HANDLE h = openforreading(path);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    boxcatcher catcher;
+    EXPECT_EQ(0, myunlockfile(h));
+    ASSERT_EQ(1u, catcher.boxes.size());
+    EXPECT_EQ("INFORMATION", catcher.boxes[0].caption);
+    EXPECT_EQ(systemtext(unlockerror(h)), catcher.boxes[0].text);
+    CloseHandle(h);
+    DeleteFileA(path.c_str());
+}
+
+struct secondlocker {
+    std::string path;
+    HANDLE got = NULL;
+    size_t boxes = 0;
+};
+
+static DWORD WINAPI secondlock(void *arg)
+{
+    secondlocker *second = (secondlocker *)arg;
+    boxcatcher catcher;
+    second->got = mylockfile(second->path.c_str());
+    second->boxes = catcher.boxes.size();
+    return 0;
+}
+
+// Where the system grants the range at all, a second locker waits for the
+// first, and a lock comes off once.
+TEST(locks, second_locker_waits_and_unlock_works_once)
+{
+    secondlocker second;
+    second.path = tempfile();
+    DWORD granted = lockerror(second.path);
+    if (granted != ERROR_SUCCESS) {
+        DeleteFileA(second.path.c_str());
+        GTEST_SKIP() << "the system refuses this lock range: " << systemtext(granted);
+    }
+
+    HANDLE first = mylockfile(second.path.c_str());
+    ASSERT_TRUE(first);
+    HANDLE thread = CreateThread(NULL, 0, secondlock, &second, 0, NULL);
+    EXPECT_EQ((DWORD)WAIT_TIMEOUT, WaitForSingleObject(thread, 300));
+    EXPECT_EQ(1, myunlockfile(first));
+    EXPECT_EQ((DWORD)WAIT_OBJECT_0, WaitForSingleObject(thread, 5000));
+    CloseHandle(first);                 // releases the lock if unlocking failed
+    WaitForSingleObject(thread, 5000);
+    CloseHandle(thread);
+    ASSERT_TRUE(second.got);
+    EXPECT_EQ(0u, second.boxes);
+
+    boxcatcher catcher;
+    EXPECT_EQ(1, myunlockfile(second.got));
+    EXPECT_EQ(0u, catcher.boxes.size());
+    EXPECT_EQ(0, myunlockfile(second.got));
+    ASSERT_EQ(1u, catcher.boxes.size());
+    EXPECT_EQ(systemtext(unlockerror(second.got)), catcher.boxes[0].text);
+    CloseHandle(second.got);
+    DeleteFileA(second.path.c_str());
 }
