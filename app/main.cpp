@@ -253,6 +253,26 @@ INT_PTR CALLBACK dlgtweakproc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam)
     return FALSE;
 }
 
+// ---- about box ------------------------------------------------------------
+
+// Ends on its own OK button and on WM_CLOSE (close box, system menu, Alt+F4)
+// only: Esc arrives as IDCANCEL and leaves the box open on purpose. FALSE for
+// every message, WM_INITDIALOG included, so the system sets no first focus.
+INT_PTR CALLBACK dlgaboutproc(HWND hdlg, UINT msg, WPARAM wparam, LPARAM lparam)
+{
+    (void)lparam;
+    switch (msg) {
+    case WM_CLOSE:
+        (void)EndDialog(hdlg, 0);
+        break;
+    case WM_COMMAND:
+        if (LOWORD(wparam) == IDC_ABOUTOK)
+            (void)EndDialog(hdlg, 0);
+        break;
+    }
+    return FALSE;
+}
+
 // ---- main window ----------------------------------------------------------
 
 LRESULT CALLBACK wndmainproc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
@@ -268,6 +288,10 @@ LRESULT CALLBACK wndmainproc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
         case IDM_TWEAK:
             // The dialog's result means nothing to the main window.
             (void)DialogBoxParamA(happ, MAKEINTRESOURCEA(IDD_TWEAK), hwnd, dlgtweakproc, 0);
+            break;
+        case IDM_AUTHOR:
+            // The box always ends with 0; there is nothing to look at.
+            (void)DialogBoxParamA(happ, MAKEINTRESOURCEA(IDD_ABOUT), hwnd, dlgaboutproc, 0);
             break;
         case IDM_EXIT:
             // The loop ends on the quit message that WM_DESTROY posts; the
@@ -332,4 +356,55 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR cmdline, int sh
         DispatchMessageA(&msg);
     }
     return (int)msg.wParam;
+}
+
+// ---- helpers nothing calls yet --------------------------------------------
+
+// The lock range: offset and length both have 0xFFFFFFFF in the high word and
+// 0 in the low word, so the range runs past the end of the 64-bit file space.
+// That is kept as it is; a system that refuses such a range (Wine does, as an
+// invalid parameter) makes every lock a refused one. mylockfile and
+// myunlockfile must name the same range.
+static void lockrange(OVERLAPPED *ov)
+{
+    ZeroMemory(ov, sizeof *ov);     // Offset 0, no event: the call waits itself
+    ov->OffsetHigh = 0xFFFFFFFF;
+}
+
+// Opens an existing file for reading (others may read it, not write or
+// delete it) and takes an exclusive lock, waiting as long as another handle
+// holds an overlapping one. The handle belongs to the caller; NULL, after the
+// error box, when the file cannot be opened or locked.
+HANDLE mylockfile(const char *path)
+{
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS | FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        VR_whaterror();
+        return NULL;
+    }
+
+    OVERLAPPED ov;
+    lockrange(&ov);
+    if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 0, 0xFFFFFFFF, &ov)) {
+        // The box first: CloseHandle may change the last error. The handle
+        // was never the caller's, so it is closed here.
+        VR_whaterror();
+        (void)CloseHandle(file);    // nothing more to report on a handle just opened
+        return NULL;
+    }
+    return file;
+}
+
+// Releases the lock that mylockfile took through file; the handle stays open
+// and the caller's. 1 when released, 0 after the error box.
+int myunlockfile(HANDLE file)
+{
+    OVERLAPPED ov;
+    lockrange(&ov);
+    if (!UnlockFileEx(file, 0, 0, 0xFFFFFFFF, &ov)) {
+        VR_whaterror();
+        return 0;
+    }
+    return 1;
 }

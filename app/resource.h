@@ -14,6 +14,12 @@
 // icon group (the shell shows the named group "A", which comes first)
 #define IDI_TOLVANE         120
 
+// about box controls
+#define IDC_ABOUTCONTACT    1045
+#define IDC_ABOUTOK         1048
+#define IDC_ABOUTMAKER      1053
+#define IDC_ABOUTCREDITS    1054
+
 // menu commands
 #define IDM_RESTRICT        40001
 #define IDM_TWEAK           40002
