@@ -29,6 +29,8 @@ const char policy_ms_iexplorer[]    = "Software\\Policies\\Microsoft\\Internet E
 const char system_ccs_mm[]          = "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Memory Management";
 const char system_ccs001_mm[]       = "SYSTEM\\CurrentControlSet001\\Control\\Session Manager\\Memory Management";
 
+const char policy_uninstall[]       = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Uninstall";
+
 // Shell settings outside the policy keys.
 const char shell_explorer[]         = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer";
 const char shell_advanced[]         = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced";
@@ -147,9 +149,174 @@ static const applyrow tweakapplies[] = {
              { HKCU, policy_explorer,  "NoAutoUpdate",                            "1" }}},
 };
 
-static const policydialog tweak = {
+static const policydialog tweakdialog = {
     tweakreads, COUNT(tweakreads), tweaktests, COUNT(tweaktests),
     tweakapplies, COUNT(tweakapplies),
+};
+
+// Set Restrictions. The printer boxes show the machine-wide value but
+// write the user's; "DisableRegistryTools" stands under two keys.
+static const readrow restrictreads[] = {
+    // id   root  key                     value name                      test
+    { 1009, HKCU, policy_explorer,        "NoFolderOptions",              tick_eq1 },
+    { 1010, HKCU, policy_explorer,        "StartMenuLogOff",              tick_eq1 },
+    { 1011, HKCU, policy_explorer,        "NoRun",                        tick_eq1 },
+    { 1017, HKCU, policy_explorer,        "NoSetTaskbar",                 tick_eq1 },
+    { 1012, HKCU, policy_explorer,        "NoFind",                       tick_eq1 },
+    { 1012, HKCU, policy_explorer,        "NoShellSearchButton",          tick_eq1 },
+    { 1013, HKCU, policy_explorer,        "NoControlPanel",               tick_eq1 },
+    { 1015, HKCU, policy_explorer,        "NoViewContextMenu",            tick_eq1 },
+    { 1014, HKCU, policy_explorer,        "NoTrayContextMenu",            tick_eq1 },
+    { 1016, HKCU, policy_explorer,        "NoActiveDesktop",              tick_eq1 },
+    { 1019, HKCU, policy_explorer,        "DisablePersonalDirChange",     tick_eq1 },
+    { 1066, HKCU, policy_explorer,        "NoFileMenu",                   tick_eq1 },
+    { 1067, HKCU, policy_explorer,        "NoManageMyComputerVerb",       tick_eq1 },
+    { 1073, HKCU, policy_explorer,        "NoSharedDocuments",            tick_eq1 },
+    { 1074, HKCU, policy_ms_mmc,          "RestrictAuthorMode",           tick_eq1 },
+    { 1075, HKLM, policy_explorer,        "NoAddPrinter",                 tick_eq1 },
+    { 1076, HKLM, policy_explorer,        "NoDeletePrinter",              tick_eq1 },
+    { 1020, HKCU, policy_system,          "NoDispBackgroundPage",         tick_eq1 },
+    { 1022, HKCU, policy_system,          "NoDispAppearancePage",         tick_eq1 },
+    { 1023, HKCU, policy_system,          "NoDispSettingsPage",           tick_eq1 },
+    { 1080, HKCU, policy_ms_wininstaller, "AlwaysInstallElevated",        tick_eq1 },
+    { 1021, HKCU, policy_system,          "NoDispScrSavPage",             tick_eq1 },
+    { 1024, HKCU, policy_system,          "DisableTaskMgr",               tick_eq1 },
+    { 1025, HKCU, policy_system,          "DisableLockWorkstation",       tick_eq1 },
+    { 1026, HKCU, policy_system,          "DisableChangePassword",        tick_eq1 },
+    { 1027, HKCU, policy_uninstall,       "NoAddRemovePrograms",          tick_eq1 },
+    { 1028, HKCU, policy_explorer,        "NoViewOnDrive",                tick_gt3 },
+    { 1037, HKCU, policy_explorer,        "NoDrives",                     tick_gtfffffe },
+    { 1051, HKCU, policy_system,          "DisableRegistryTools",         tick_eq1 },
+    { 1051, HKCU, policy_base,            "DisableRegistryTools",         tick_eq1 },
+    { 1068, HKCU, policy_explorer,        "NoHardwareTab",                tick_eq1 },
+    { 1070, HKCU, policy_explorer,        "NoCDBurning",                  tick_eq1 },
+    { 1088, HKCU, policy_explorer,        "NoStartMenuMorePrograms",      tick_eq1 },
+    { 1079, HKCU, policy_ms_wininstaller, "DisableMedia",                 tick_eq1 },
+    { 1018, HKCU, policy_explorer,        "NoInternetIcon",               tick_eq1 },
+    { 1085, HKCU, policy_ms_winnet,       "NC_NewConnectionWizard",       tick_eq0 },
+    { 1072, HKCU, policy_ms_winnet,       "NC_DeleteAllUserConnection",   tick_eq0 },
+    { 1083, HKCU, policy_ms_iexplorer,    "Proxy",                        tick_eq0 },
+    { 1084, HKCU, policy_ms_winnet,       "NC_AllowAdvancedTCPIPConfig",  tick_eq0 },
+    { 1081, HKCU, policy_ms_winnet,       "NC_EnableAdminProhibits",      tick_eq1 },
+    { 1071, HKCU, policy_ms_winnet,       "NC_RasConnect",                tick_eq0 },
+    { 1069, HKCU, policy_network,         "NoEntireNetwork",              tick_eq1 },
+    { 1077, HKCU, policy_ms_iexplorer,    "History",                      tick_eq1 },
+    { 1087, HKCU, policy_ms_iexplorer,    "HomePage",                     tick_eq1 },
+    { 1078, HKCU, policy_ms_winsys,       "DisableCMD",                   tick_eq1 },
+};
+
+static const keyrow restricttests[] = {
+    { policy_explorer, "Explorer" },
+    { policy_network,  "Network" },
+    { policy_system,   "System" },
+};
+
+// Boxes 1012 and 1018 stand in two steps each; the repeats change nothing.
+static const applyrow restrictapplies[] = {
+    // id     root  key                     value name                      data
+    { 1009, {{ HKCU, policy_explorer,        "NoFolderOptions",              "1" }}},
+    { 1010, {{ HKCU, policy_explorer,        "StartMenuLogOff",              "1" }}},
+    { 1080, {{ HKCU, policy_ms_wininstaller, "AlwaysInstallElevated",        "1" }}},
+    { 1011, {{ HKCU, policy_explorer,        "NoRun",                        "1" }}},
+    { 1017, {{ HKCU, policy_explorer,        "NoSetTaskbar",                 "1" }}},
+    { 1012, {{ HKCU, policy_explorer,        "NoShellSearchButton",          "1" }}},
+    { 1013, {{ HKCU, policy_explorer,        "NoControlPanel",               "1" }}},
+    { 1014, {{ HKCU, policy_explorer,        "NoTrayContextMenu",            "1" }}},
+    { 1015, {{ HKCU, policy_explorer,        "NoViewContextMenu",            "1" }}},
+    { 1016, {{ HKCU, policy_explorer,        "NoActiveDesktop",              "1" }}},
+    { 1018, {{ HKCU, policy_explorer,        "NoInternetIcon",               "1" }}},
+    { 1019, {{ HKCU, policy_explorer,        "DisablePersonalDirChange",     "1" }}},
+    { 1020, {{ HKCU, policy_system,          "NoDispBackgroundPage",         "1" }}},
+    { 1021, {{ HKCU, policy_system,          "NoDispScrSavPage",             "1" }}},
+    { 1022, {{ HKCU, policy_system,          "NoDispAppearancePage",         "1" }}},
+    { 1023, {{ HKCU, policy_system,          "NoDispSettingsPage",           "1" }}},
+    { 1024, {{ HKCU, policy_system,          "DisableTaskMgr",               "1" }}},
+    { 1025, {{ HKCU, policy_system,          "DisableLockWorkstation",       "1" }}},
+    { 1026, {{ HKCU, policy_system,          "DisableChangePassword",        "1" }}},
+    { 1012, {{ HKCU, policy_explorer,        "NoShellSearchButton",          "1" },
+             { HKCU, policy_explorer,        "NoFind",                       "1" }}},
+    { 1066, {{ HKCU, policy_explorer,        "NoFileMenu",                   "1" }}},
+    { 1067, {{ HKCU, policy_explorer,        "NoManageMyComputerVerb",       "1" }}},
+    { 1073, {{ HKCU, policy_explorer,        "NoSharedDocuments",            "1" }}},
+    { 1074, {{ HKCU, policy_ms_mmc,          "RestrictAuthorMode",           "1" }}},
+    { 1078, {{ HKCU, policy_ms_winsys,       "DisableCMD",                   "1" }}},
+    { 1085, {{ HKCU, policy_ms_winnet,       "NC_NewConnectionWizard",       "0" }}},
+    { 1075, {{ HKCU, policy_explorer,        "NoAddPrinter",                 "1" }}},
+    { 1076, {{ HKCU, policy_explorer,        "NoDeletePrinter",              "1" }}},
+    { 1068, {{ HKCU, policy_explorer,        "NoHardwareTab",                "1" }}},
+    { 1070, {{ HKCU, policy_explorer,        "NoCDBurning",                  "1" }}},
+    { 1088, {{ HKCU, policy_explorer,        "NoStartMenuMorePrograms",      "1" }}},
+    { 1079, {{ HKCU, policy_ms_wininstaller, "DisableMedia",                 "1" }}},
+    { 1018, {{ HKCU, policy_explorer,        "NoInternetIcon",               "1" }}},
+    { 1071, {{ HKCU, policy_ms_winnet,       "NC_RasConnect",                "0" }}},
+    { 1072, {{ HKCU, policy_ms_winnet,       "NC_DeleteAllUserConnection",   "0" }}},
+    { 1081, {{ HKCU, policy_ms_winnet,       "NC_EnableAdminProhibits",      "1" }}},
+    { 1077, {{ HKCU, policy_ms_iexplorer,    "History",                      "1" }}},
+    { 1083, {{ HKCU, policy_ms_iexplorer,    "Proxy",                        "1" }}},
+    { 1087, {{ HKCU, policy_ms_iexplorer,    "HomePage",                     "1" }}},
+    { 1084, {{ HKCU, policy_ms_winnet,       "NC_AllowAdvancedTCPIPConfig",  "0" }}},
+    { 1069, {{ HKCU, policy_network,         "NoEntireNetwork",              "1" }}},
+    { 1051, {{ HKCU, policy_system,          "DisableRegistryTools",         "1" },
+             { HKCU, policy_base,            "DisableRegistryTools",         "1" }}},
+    { 1027, {{ HKCU, policy_uninstall,       "NoAddRemovePrograms",          "1" }}},
+    { 1028, {{ HKCU, policy_explorer,        "NoViewOnDrive",                "4" }}},
+    { 1037, {{ HKCU, policy_explorer,        "NoDrives",                     "ffffffff" }}},
+};
+
+static const policydialog restrictdialog = {
+    restrictreads, COUNT(restrictreads), restricttests, COUNT(restricttests),
+    restrictapplies, COUNT(restrictapplies),
+};
+
+struct presetrow {          // one box in the four quick settings
+    int         id;
+    BYTE        ticked[4];  // School, Cyber-cafe, Highly restricted., Clear all.
+};
+
+static const presetrow presets[] = {
+    { 1009, { 1, 1, 1, 0 } },   // No folder options in tools menu.
+    { 1010, { 0, 0, 1, 0 } },   // No logoff button in start menu.
+    { 1011, { 0, 1, 1, 0 } },   // No Run button in start menu.
+    { 1017, { 0, 1, 1, 0 } },   // Protect start menu, taskbar changes.
+    { 1012, { 0, 1, 1, 0 } },   // No search options.
+    { 1013, { 1, 1, 1, 0 } },   // No control panel.
+    { 1014, { 0, 1, 1, 0 } },   // Disable right click on taskbar.
+    { 1015, { 0, 1, 1, 0 } },   // Disable right click.
+    { 1016, { 0, 1, 1, 0 } },   // Disable Active Desktop.
+    { 1018, { 1, 0, 1, 0 } },   // No internet icon.
+    { 1019, { 0, 1, 1, 0 } },   // Disable personal directory changes.
+    { 1020, { 0, 1, 1, 0 } },   // No desktop properties.
+    { 1021, { 0, 1, 1, 0 } },   // No screensaver page.
+    { 1022, { 0, 1, 1, 0 } },   // No display appearance page.
+    { 1023, { 0, 1, 1, 0 } },   // No display settings page.
+    { 1024, { 1, 1, 1, 0 } },   // Disable task manager.
+    { 1025, { 0, 1, 1, 0 } },   // Disable workstation lock.
+    { 1026, { 1, 1, 1, 0 } },   // Disable password change.
+    { 1027, { 1, 1, 1, 0 } },   // No "Add or Remove Programs".
+    { 1028, { 1, 1, 1, 0 } },   // Restrict C drive.
+    { 1037, { 0, 0, 0, 0 } },   // Hide all drives. Folders become inaccessible.
+    { 1051, { 1, 1, 1, 0 } },   // Disable Registry tools.
+    { 1066, { 0, 1, 1, 0 } },   // Remove file from menu.
+    { 1067, { 1, 1, 1, 0 } },   // Remove "Manage" from My Computer.
+    { 1068, { 1, 1, 1, 0 } },   // Remove hardware tab from control panel items, drive properties.
+    { 1069, { 1, 1, 1, 0 } },   // Remove "Entire Network" from My Network Places.
+    { 1070, { 1, 1, 1, 0 } },   // Remove CD burning features.
+    { 1073, { 0, 0, 1, 0 } },   // Remove Shared Documents folder.
+    { 1074, { 1, 1, 1, 0 } },   // Restrict MMC's author mode.
+    { 1075, { 1, 1, 1, 0 } },   // Restrict adding local/network printers.
+    { 1076, { 1, 1, 1, 0 } },   // Restrict deleting local/network printers.
+    { 1079, { 1, 1, 1, 0 } },   // Disable installation of programs from removable media.
+    { 1080, { 0, 0, 0, 0 } },   // Always install programs with high privilege.
+    { 1081, { 0, 0, 1, 0 } },   // Prohibit administrators from network settings.
+    { 1083, { 1, 1, 1, 0 } },   // Restrict changing proxy settings from iexplorer.
+    { 1084, { 1, 1, 1, 0 } },   // Disable configuring advanced TCP/IP settings.
+    { 1085, { 1, 1, 1, 0 } },   // Prohibit New Connection Wizard,
+    { 1088, { 0, 1, 1, 0 } },   // Remove "All Programs" from start panel.
+    { 1078, { 0, 1, 1, 0 } },   // Restrict command prompt OR cmd.exe
+    { 1071, { 1, 0, 1, 0 } },   // Restrict connecting/disconnecting RAS connections.
+    { 1072, { 1, 1, 1, 0 } },   // Restrict deletion of RAS connections.
+    { 1077, { 1, 1, 1, 0 } },   // Disable history settings button of iexplorer.
+    { 1087, { 1, 1, 1, 0 } },   // Disable homepage settings changes of iexplorer.
 };
 
 // ---- policy check boxes -------------------------------------------------------
@@ -237,16 +404,54 @@ INT_PTR CALLBACK dlgtweakproc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam)
     (void)lparam;
     switch (msg) {
     case WM_INITDIALOG:
-        readpolicies(dlg, &tweak);
+        readpolicies(dlg, &tweakdialog);
         return FALSE;   // no initial focus
     case WM_COMMAND:
         switch (LOWORD(wparam)) {
         case IDC_TWEAKAPPLY:
-            applypolicies(dlg, &tweak);
+            applypolicies(dlg, &tweakdialog);
             return FALSE;
         case IDC_TWEAKCLOSE:
             EndDialog(dlg, wparam);
             return TRUE;
+        }
+        break;
+    }
+    return FALSE;
+}
+
+// ---- Set Restrictions dialog ------------------------------------------------------
+
+// Sets every box to the pattern of one preset (0 to 3). Nothing reaches the
+// registry before Apply.
+static void applypreset(HWND dlg, int preset)
+{
+    for (int i = 0; i < COUNT(presets); i++)
+        CheckDlgButton(dlg, presets[i].id, presets[i].ticked[preset] ? BST_CHECKED : BST_UNCHECKED);
+}
+
+// Only Close ends the dialog; Esc, Enter and WM_CLOSE are ignored.
+INT_PTR CALLBACK dlgrestrictproc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam)
+{
+    (void)lparam;
+    switch (msg) {
+    case WM_INITDIALOG:
+        readpolicies(dlg, &restrictdialog);
+        return FALSE;   // no initial focus
+    case WM_COMMAND:
+        switch (LOWORD(wparam)) {
+        case IDC_RESTRICTAPPLY:
+            applypolicies(dlg, &restrictdialog);
+            return TRUE;
+        case IDC_RESTRICTCLOSE:
+            EndDialog(dlg, wparam);
+            return TRUE;
+        case IDC_SCHOOL:
+        case IDC_CYBERCAFE:
+        case IDC_HIGHLY:
+        case IDC_CLEARALL:
+            applypreset(dlg, LOWORD(wparam) - IDC_SCHOOL);
+            return FALSE;
         }
         break;
     }
@@ -262,6 +467,11 @@ INT_PTR CALLBACK dlgaboutproc(HWND hdlg, UINT msg, WPARAM wparam, LPARAM lparam)
 {
     (void)lparam;
     switch (msg) {
+    case WM_INITDIALOG:
+        // DS_SYSMODAL asks for a box above all other windows, but not every
+        // window manager honours the style; ask for the z-order itself too.
+        (void)SetWindowPos(hdlg, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        break;
     case WM_CLOSE:
         (void)EndDialog(hdlg, 0);
         break;
@@ -285,8 +495,11 @@ LRESULT CALLBACK wndmainproc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
         // The command is the low word; the notification code is not looked
         // at, and commands the menu does not have are swallowed.
         switch (LOWORD(wparam)) {
-        case IDM_TWEAK:
+        case IDM_RESTRICT:
             // The dialog's result means nothing to the main window.
+            (void)DialogBoxParamA(happ, MAKEINTRESOURCEA(IDD_RESTRICT), hwnd, dlgrestrictproc, 0);
+            break;
+        case IDM_TWEAK:
             (void)DialogBoxParamA(happ, MAKEINTRESOURCEA(IDD_TWEAK), hwnd, dlgtweakproc, 0);
             break;
         case IDM_AUTHOR:

@@ -28,7 +28,15 @@
 
 // buttons of the policy dialogs; their check boxes are known by number in
 // the tables of main.cpp and in the templates
+#define IDC_RESTRICTAPPLY   1000
 #define IDC_TWEAKCLOSE      1005
 #define IDC_TWEAKAPPLY      1006
+#define IDC_RESTRICTCLOSE   1007
+
+// quick settings of the Set Restrictions dialog, in preset order
+#define IDC_SCHOOL          1107
+#define IDC_CYBERCAFE       1108
+#define IDC_HIGHLY          1109
+#define IDC_CLEARALL        1110
 
 #endif

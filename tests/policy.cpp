@@ -80,7 +80,8 @@ std::string dwordentry(DWORD value)
     return std::to_string(REG_DWORD) + ":" + std::string((const char *)&value, 4);
 }
 
-static void walk(HKEY root, const std::string &path, regsnapshot *reg)
+// A key, its values and its subkeys, and below them when deep.
+static void walk(HKEY root, const std::string &path, regsnapshot *reg, bool deep = true)
 {
     HKEY key;
     if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
@@ -104,17 +105,34 @@ static void walk(HKEY root, const std::string &path, regsnapshot *reg)
     }
     RegCloseKey(key);
     for (auto &sub : subkeys)
-        walk(root, sub, reg);
+        if (deep)
+            walk(root, sub, reg);
+        else
+            (*reg)[keyentry(root, sub.c_str())] = "";
 }
 
 regsnapshot snapshot()
 {
     regsnapshot reg;
-    walk(HKEY_CURRENT_USER, "Software", &reg);
-    walk(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer", &reg);
+    walk(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion", &reg);
+    walk(HKEY_CURRENT_USER, "Software\\Policies", &reg);
+    walk(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer", &reg, false);
+    walk(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies", &reg);
     walk(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", &reg);
     walk(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet001", &reg);
     return reg;
+}
+
+std::string regdiff(const regsnapshot &expected, const regsnapshot &actual)
+{
+    std::string diff;
+    for (auto &e : expected)
+        if (!actual.count(e.first) || actual.at(e.first) != e.second)
+            diff += "expected " + e.first + (actual.count(e.first) ? " changed\n" : " missing\n");
+    for (auto &a : actual)
+        if (!expected.count(a.first))
+            diff += "unexpected " + a.first + "\n";
+    return diff;
 }
 
 static const char *policies = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies";
@@ -144,13 +162,8 @@ void applymodel(regsnapshot *reg, const std::vector<std::string> &testopened,
 
 void clearvalues(const std::vector<policyvalue> &values)
 {
-    for (auto &v : values) {
-        HKEY key;
-        if (RegOpenKeyExA(v.root, v.key, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-            RegDeleteValueA(key, v.name);
-            RegCloseKey(key);
-        }
-    }
+    for (auto &v : values)
+        regdelete(v.root, v.key, v.name);
 }
 
 // ---- dialogs ----------------------------------------------------------------------
@@ -159,26 +172,6 @@ HWND opendialog(int templ, DLGPROC proc)
 {
     happ = GetModuleHandleA(NULL);
     return CreateDialogParamA(happ, MAKEINTRESOURCEA(templ), NULL, proc, 0);
-}
-
-// Dialog units become pixels one by one, as the dialog manager places
-// controls: position and size each rounded for itself.
-std::string dialogrect(HWND dlg, int x, int y, int w, int h)
-{
-    RECT pos = { x, y, x, y }, size = { 0, 0, w, h };
-    MapDialogRect(dlg, &pos);
-    MapDialogRect(dlg, &size);
-    return std::to_string(pos.left) + "," + std::to_string(pos.top) + " " +
-           std::to_string(size.right) + "x" + std::to_string(size.bottom);
-}
-
-std::string childrect(HWND dlg, HWND child)
-{
-    RECT r;
-    GetWindowRect(child, &r);
-    MapWindowPoints(NULL, dlg, (POINT *)&r, 2);
-    return std::to_string(r.left) + "," + std::to_string(r.top) + " " +
-           std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top);
 }
 
 std::vector<int> tickedboxes(HWND dlg, const std::vector<policyvalue> &values)

@@ -28,10 +28,13 @@ struct policyvalue {
     DWORD data;
 };
 
-// Every key and value below the roots that the dialogs touch: "key\" for a
-// key, "key\:name" for a value (type and bytes), all in lower case.
+// Every key and value below the keys that the dialogs touch and their
+// neighbours: "key\" for a key, "key\:name" for a value (type and bytes), all
+// in lower case.
 typedef std::map<std::string, std::string> regsnapshot;
 regsnapshot snapshot();
+// The entries that differ, one line each; empty when none do.
+std::string regdiff(const regsnapshot &expected, const regsnapshot &actual);
 std::string valueentry(HKEY root, const char *key, const char *name);
 std::string keyentry(HKEY root, const char *key);
 std::string dwordentry(DWORD value);
@@ -42,7 +45,7 @@ std::string dwordentry(DWORD value);
 void applymodel(regsnapshot *reg, const std::vector<std::string> &testopened,
                 const std::vector<policyvalue> &values, const std::vector<int> &ticked);
 
-// Deletes every value of the list and the keys a test may have added.
+// Deletes every value of the list.
 void clearvalues(const std::vector<policyvalue> &values);
 
 // The dialog created modeless (and hidden) from its template and procedure:
@@ -54,8 +57,6 @@ void setboxes(HWND dlg, const std::vector<policyvalue> &values, const std::vecto
 // result it returns; message boxes shown meanwhile are recorded in boxes and
 // dismissed.
 INT_PTR press(HWND dlg, DLGPROC proc, int id, std::vector<shownbox> *boxes = NULL);
-// A rectangle in dialog units, and a child's, in pixels of the client area.
-std::string dialogrect(HWND dlg, int x, int y, int w, int h);
-std::string childrect(HWND dlg, HWND child);
+
 
 extern const char *donetext;

@@ -10,6 +10,15 @@ void regwipe(HKEY root, const char *path)
     (void)RegDeleteKeyA(root, path);
 }
 
+void regdelete(HKEY root, const char *path, const char *name)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        return;
+    RegDeleteValueA(key, name);
+    RegCloseKey(key);
+}
+
 void regput(HKEY root, const char *path, const char *name, DWORD type, const void *data, DWORD size)
 {
     HKEY key;
@@ -103,6 +112,100 @@ boxcatcher::~boxcatcher()
 {
     UnhookWindowsHookEx(catcherhook);
     catcher = NULL;
+}
+
+// ---- dialog templates -----------------------------------------------------------
+
+// A sz_Or_Ord field: text, or "#n" for an ordinal.
+static std::string field(const WORD *&p)
+{
+    std::string s;
+    if (*p == 0xFFFF) {
+        s = "#" + std::to_string(p[1]);
+        p += 2;
+        return s;
+    }
+    while (*p)
+        s += (char)*p++;
+    p++;
+    return s;
+}
+
+static const WORD *align4(const WORD *p)
+{
+    return (const WORD *)(((ULONG_PTR)p + 3) & ~(ULONG_PTR)3);
+}
+
+bool readtemplate(int id, dialogtemplate *dt)
+{
+    HMODULE exe = LoadLibraryExA((bindir() + "Tolvane.exe").c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC res = FindResourceExA(exe, (LPCSTR)RT_DIALOG, MAKEINTRESOURCEA(id),
+                                MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+    if (!res) {
+        FreeLibrary(exe);
+        return false;
+    }
+    const WORD *p = (const WORD *)LockResource(LoadResource(exe, res));
+    const DWORD *d;
+    int count;
+    *dt = dialogtemplate();
+    dt->extended = p[0] == 1 && p[1] == 0xFFFF;
+    if (dt->extended) {     // DLGTEMPLATEEX
+        d = (const DWORD *)(p + 4);
+        dt->exstyle = d[0];
+        dt->style = d[1];
+        p = (const WORD *)(d + 2);
+    } else {                // DLGTEMPLATE
+        d = (const DWORD *)p;
+        dt->style = d[0];
+        dt->exstyle = d[1];
+        p = (const WORD *)(d + 2);
+    }
+    count = p[0];
+    dt->x = p[1], dt->y = p[2], dt->cx = p[3], dt->cy = p[4];
+    p += 5;
+    dt->menu = field(p);
+    dt->cls = field(p);
+    dt->caption = field(p);
+    if (dt->style & DS_SETFONT) {
+        dt->pointsize = *p++;
+        if (dt->extended) {
+            dt->weight = *p++;
+            dt->italic = LOBYTE(*p);
+            dt->charset = HIBYTE(*p++);
+        }
+        dt->font = field(p);
+    }
+    for (int i = 0; i < count; i++) {
+        templateitem item;
+        p = align4(p);
+        d = (const DWORD *)p;
+        if (dt->extended) {     // DLGITEMTEMPLATEEX: help id, exstyle, style, rect, DWORD id
+            item.exstyle = d[1];
+            item.style = d[2];
+            p = (const WORD *)(d + 3);
+            item.x = p[0], item.y = p[1], item.cx = p[2], item.cy = p[3];
+            item.id = (int)*(const DWORD *)(p + 4);
+            p += 6;
+        } else {                // DLGITEMTEMPLATE: style, exstyle, rect, WORD id
+            item.style = d[0];
+            item.exstyle = d[1];
+            p = (const WORD *)(d + 2);
+            item.x = p[0], item.y = p[1], item.cx = p[2], item.cy = p[3];
+            item.id = (short)p[4];
+            p += 5;
+        }
+        item.cls = field(p);
+        if (item.cls == "#128")
+            item.cls = "Button";
+        else if (item.cls == "#130")
+            item.cls = "Static";
+        item.text = field(p);
+        p += 1 + *p / sizeof(WORD);     // creation data, after its size
+        dt->items.push_back(item);
+    }
+    FreeLibrary(exe);
+    return true;
 }
 
 // ---- handles ------------------------------------------------------------------

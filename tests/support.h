@@ -11,6 +11,7 @@
 
 // ---- registry ---------------------------------------------------------------
 void regwipe(HKEY root, const char *path);
+void regdelete(HKEY root, const char *path, const char *name);
 void regputdword(HKEY root, const char *path, const char *name, DWORD value);
 void regput(HKEY root, const char *path, const char *name, DWORD type, const void *data, DWORD size);
 // The value's type and bytes; false when the key or value is missing.
@@ -36,6 +37,29 @@ struct boxcatcher {
 // A message box is a #32770 window with an OK button and the text control.
 bool ismessagebox(HWND hwnd);
 shownbox readbox(HWND hwnd);
+
+// ---- dialog templates -----------------------------------------------------------
+struct templateitem {
+    int id;
+    std::string cls;        // "Button", "Static"... for the predefined classes
+    std::string text;
+    DWORD style, exstyle;
+    short x, y, cx, cy;
+};
+
+struct dialogtemplate {
+    bool extended;
+    DWORD style, exstyle;
+    short x, y, cx, cy;
+    std::string menu, cls, caption;
+    WORD pointsize, weight;
+    BYTE italic, charset;   // of an extended template
+    std::string font;
+    std::vector<templateitem> items;
+};
+
+// Dialog template id of Tolvane.exe (U.S. English), read from the file.
+bool readtemplate(int id, dialogtemplate *dt);
 
 // ---- handles ------------------------------------------------------------------
 // The handles this process holds, counted in the system's handle table.

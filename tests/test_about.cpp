@@ -21,79 +21,48 @@ static std::string systemtext(DWORD code)
 
 // ---- the template -------------------------------------------------------------
 
-// A sz_Or_Ord field of a dialog template: "#n" for an ordinal.
-static std::string field(const WORD *&p)
-{
-    std::string s;
-    if (*p == 0xFFFF) {
-        s = "#" + std::to_string(p[1]);
-        p += 2;
-        return s;
-    }
-    while (*p)
-        s += (char)*p++;
-    p++;
-    return s;
-}
-
 // The compiled template in the shipped program, field by field, so that no
 // style that the resource compiler might add goes unseen.
 TEST(about, template_108)
 {
-    HMODULE exe = LoadLibraryExA((bindir() + "Tolvane.exe").c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_TRUE(exe);
-    HRSRC res = FindResourceExA(exe, (LPCSTR)RT_DIALOG, MAKEINTRESOURCEA(108),
-                                MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
-    ASSERT_TRUE(res);
-    // DLGTEMPLATEEX: version 1, 0xFFFF, help id, exstyle, style, count, x, y, cx, cy.
-    const WORD *p = (const WORD *)LockResource(LoadResource(exe, res));
-    const DWORD *d = (const DWORD *)(p + 2);
-    EXPECT_EQ(1, p[0]);
-    EXPECT_EQ(0xFFFF, p[1]);
-    EXPECT_EQ(0u, d[1]);
-    EXPECT_EQ(0x10C800C2u, d[2]);
-    p = (const WORD *)(d + 3);
-    ASSERT_EQ(4, p[0]);
-    EXPECT_EQ(203, p[3]);
-    EXPECT_EQ(100, p[4]);
-    p += 5;
-    EXPECT_EQ("", field(p));                    // no menu
-    EXPECT_EQ("", field(p));                    // the standard dialog class
-    EXPECT_NE("", field(p));                    // a caption of its own
-    EXPECT_EQ(8, p[0]);
-    EXPECT_TRUE(p[1] == 0 || p[1] == FW_NORMAL) << p[1];
-    EXPECT_EQ(DEFAULT_CHARSET << 8, p[2]);      // not italic, default character set
-    p += 3;
-    EXPECT_EQ("MS Sans Serif", field(p));
+    dialogtemplate dt;
+    ASSERT_TRUE(readtemplate(108, &dt));
+    EXPECT_TRUE(dt.extended);
+    EXPECT_EQ(0u, dt.exstyle);
+    EXPECT_EQ(0x10C800C2u, dt.style);
+    EXPECT_EQ(203, dt.cx);
+    EXPECT_EQ(100, dt.cy);
+    EXPECT_EQ("", dt.menu);
+    EXPECT_EQ("", dt.cls);
+    EXPECT_NE("", dt.caption);
+    EXPECT_EQ(8, dt.pointsize);
+    EXPECT_TRUE(dt.weight == 0 || dt.weight == FW_NORMAL) << dt.weight;
+    EXPECT_EQ(0, dt.italic);
+    EXPECT_EQ(DEFAULT_CHARSET, dt.charset);
+    EXPECT_EQ("MS Sans Serif", dt.font);
 
-    struct { DWORD id; const char *cls; DWORD style, exstyle; short x, y, cx, cy; } rows[] = {
-        { 1048, "BUTTON", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, WS_EX_DLGMODALFRAME,
+    struct { int id; const char *cls; DWORD style, exstyle; short x, y, cx, cy; } rows[] = {
+        { 1048, "Button", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, WS_EX_DLGMODALFRAME,
           143, 55, 45, 25 },
-        { 1045, "STATIC", WS_CHILD | WS_VISIBLE | SS_CENTERIMAGE, WS_EX_TRANSPARENT, 12, 9, 174, 14 },
-        { 1053, "STATIC", WS_CHILD | WS_VISIBLE | SS_CENTERIMAGE, 0, 11, 24, 177, 16 },
-        { 1054, "STATIC", WS_CHILD | WS_VISIBLE | WS_BORDER | SS_LEFT, 0, 11, 43, 127, 43 },
+        { 1045, "Static", WS_CHILD | WS_VISIBLE | SS_CENTERIMAGE, WS_EX_TRANSPARENT, 12, 9, 174, 14 },
+        { 1053, "Static", WS_CHILD | WS_VISIBLE | SS_CENTERIMAGE, 0, 11, 24, 177, 16 },
+        { 1054, "Static", WS_CHILD | WS_VISIBLE | WS_BORDER | SS_LEFT, 0, 11, 43, 127, 43 },
     };
-    for (auto &row : rows) {
+    ASSERT_EQ(4u, dt.items.size());
+    for (int i = 0; i < 4; i++) {
+        auto &row = rows[i];
+        auto &item = dt.items[i];
         SCOPED_TRACE(row.id);
-        // DLGITEMTEMPLATEEX, DWORD-aligned: help id, exstyle, style, x, y, cx, cy, id.
-        d = (const DWORD *)(((ULONG_PTR)p + 3) & ~(ULONG_PTR)3);
-        const short *at = (const short *)(d + 3);
-        EXPECT_EQ(row.exstyle, d[1]);
-        EXPECT_EQ(row.style, d[2]);
-        EXPECT_EQ(row.x, at[0]);
-        EXPECT_EQ(row.y, at[1]);
-        EXPECT_EQ(row.cx, at[2]);
-        EXPECT_EQ(row.cy, at[3]);
-        EXPECT_EQ(row.id, d[5]);
-        p = (const WORD *)(d + 6);
-        std::string cls = field(p);
-        EXPECT_TRUE(lstrcmpiA(cls.c_str(), row.cls) == 0 ||
-                    cls == (row.cls[0] == 'B' ? "#128" : "#130")) << cls;
-        std::string text = field(p);
-        EXPECT_TRUE(row.id == 1048 ? text == "OK" : text != "") << text;
-        EXPECT_EQ(0, *p++);                     // no creation data
+        EXPECT_EQ(row.id, item.id);
+        EXPECT_EQ(0, lstrcmpiA(row.cls, item.cls.c_str())) << item.cls;
+        EXPECT_EQ(row.style, item.style);
+        EXPECT_EQ(row.exstyle, item.exstyle);
+        EXPECT_EQ(row.x, item.x);
+        EXPECT_EQ(row.y, item.y);
+        EXPECT_EQ(row.cx, item.cx);
+        EXPECT_EQ(row.cy, item.cy);
+        EXPECT_TRUE(row.id == 1048 ? item.text == "OK" : item.text != "") << item.text;
     }
-    FreeLibrary(exe);
 }
 
 // ---- the box at work ------------------------------------------------------------
@@ -165,8 +134,6 @@ static bool closeabout(aboutrun *run, HWND dlg)
 }
 
 // Every run ends with 0; only the rows marked closes end it by themselves.
-// The system makes a DS_SYSMODAL box topmost (Wine keeps the style bit but not
-// the z-order), so the live window's style is what can be checked here.
 TEST(about, closes_on_ok_and_close_only)
 {
     struct { const char *what; UINT msg; WPARAM wparam; bool closes; } rows[] = {
@@ -184,7 +151,7 @@ TEST(about, closes_on_ok_and_close_only)
         aboutrun run;
         HWND dlg = openabout(&run);
         ASSERT_TRUE(dlg);
-        EXPECT_TRUE(GetWindowLongA(dlg, GWL_STYLE) & DS_SYSMODAL);
+        EXPECT_TRUE(GetWindowLongA(dlg, GWL_EXSTYLE) & WS_EX_TOPMOST);
         EXPECT_EQ(FALSE, run.initresult);
         SendMessageA(row.msg == BM_CLICK ? GetDlgItem(dlg, 1048) : dlg, row.msg, row.wparam, 0);
         DWORD wait = WaitForSingleObject(run.thread, row.closes ? 5000 : 0);
@@ -222,7 +189,7 @@ TEST(about, opened_from_the_menu_of_the_program)
     ASSERT_TRUE(dlg);
     EXPECT_EQ(main, GetWindow(dlg, GW_OWNER));
     EXPECT_FALSE(IsWindowEnabled(main));
-    EXPECT_TRUE(GetWindowLongA(dlg, GWL_STYLE) & DS_SYSMODAL);
+    EXPECT_TRUE(GetWindowLongA(dlg, GWL_EXSTYLE) & WS_EX_TOPMOST);
 
     SendMessageA(GetDlgItem(dlg, 1048), BM_CLICK, 0, 0);
     for (int i = 0; i < 500 && IsWindow(dlg); i++)

@@ -50,7 +50,7 @@ struct tweak : ::testing::Test {
         regwipe(HKLM, "SYSTEM\\CurrentControlSet001");
         regwipe(HKCU, "Software\\Policies");
         regput(HKCU, "Software\\Policies\\Microsoft", NULL, REG_NONE, NULL, 0);
-        RegDeleteKeyValueA(HKCU, pe, "NoTrayItemsDisplay");
+        regdelete(HKCU, pe, "NoTrayItemsDisplay");
         recording = false;
         libcalls.clear();
     }
@@ -143,8 +143,7 @@ TEST_F(tweak, apply_changes_exactly_its_values)
         EXPECT_EQ(donetext, boxes[0].text);
         EXPECT_EQ(ticked, tickedboxes(dlg, values));
         DestroyWindow(dlg);
-        regsnapshot after = snapshot();
-        ASSERT_EQ(expected, after);
+        ASSERT_EQ("", regdiff(expected, snapshot()));
         if (round == 1)   // every key there: all 21 values written
             EXPECT_EQ(21, std::count_if(values.begin(), values.end(), [](const policyvalue &v) {
                 return reggetdword(v.root, v.key, v.name) == 1;
@@ -246,54 +245,55 @@ TEST_F(tweak, no_handle_left_behind)
 
 TEST_F(tweak, template)
 {
-    struct { int id; const char *text; int x, y, w, h; } rows[] = {
-        { 1006, "Apply", 432, 230, 50, 14 },
-        { 1005, "Close", 433, 250, 50, 14 },
-        { -1, "Check the buttons", 7, 7, 486, 268 },
-        { 1001, "Turn off autoplay feature.", 12, 22, 95, 10 },
-        { 1002, "Clear recent docs on system restart", 12, 35, 126, 10 },
-        { 1003, "No recent docs history.", 12, 48, 89, 10 },
-        { 1004, "Clear page file on system restart.", 12, 62, 117, 10 },
-        { 1034, "Turn off windows update.", 12, 76, 96, 10 },
-        { 1087, "Make thumbnail views non-cacheable.", 12, 91, 137, 10 },
-        { 1088, "No user tracking.", 12, 106, 70, 10 },
-        { 1089, "Add \"Run in Separate Memory Space\" in Run dialog.", 11, 258, 183, 10 },
-        { 1090, "Remove most frequently used program list from start menu.", 12, 148, 199, 10 },
-        { 1091, "Don't display tray items.", 11, 163, 89, 10 },
-        { 1092, "No balloon tips on start menu.", 11, 178, 109, 10 },
-        { 1093, "No clock on tray.", 11, 191, 70, 10 },
-        { 1094, "Grey start menu's unavailable windows installer programs.", 12, 204, 195, 10 },
-        { 1095, "Always unload DLLs.", 12, 218, 82, 10 },
-        { 1096, "Show super hidden files.", 11, 231, 93, 10 },
-        { 1097, "Hide file extensions.", 11, 244, 79, 10 },
-        { 1098, "Disable Windows + ? keys.", 12, 133, 101, 10 },
-        { 1099, "No Recycle Bin on desktop.", 12, 119, 105, 10 },
-        { 1100, "Prevent execution of 16-bit Applications.", 163, 24, 143, 10 },
+    struct { int id; const char *text; short x, y, cx, cy; DWORD style; } rows[] = {
+        { 1006, "Apply", 432, 230, 50, 14, BS_PUSHBUTTON | WS_TABSTOP },
+        { 1005, "Close", 433, 250, 50, 14, BS_PUSHBUTTON | WS_TABSTOP },
+        { -1, "Check the buttons", 7, 7, 486, 268, BS_GROUPBOX },
+        { 1001, "Turn off autoplay feature.", 12, 22, 95, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1002, "Clear recent docs on system restart", 12, 35, 126, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1003, "No recent docs history.", 12, 48, 89, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1004, "Clear page file on system restart.", 12, 62, 117, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1034, "Turn off windows update.", 12, 76, 96, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1087, "Make thumbnail views non-cacheable.", 12, 91, 137, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1088, "No user tracking.", 12, 106, 70, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1089, "Add \"Run in Separate Memory Space\" in Run dialog.", 11, 258, 183, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1090, "Remove most frequently used program list from start menu.", 12, 148, 199, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1091, "Don't display tray items.", 11, 163, 89, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1092, "No balloon tips on start menu.", 11, 178, 109, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1093, "No clock on tray.", 11, 191, 70, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1094, "Grey start menu's unavailable windows installer programs.", 12, 204, 195, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1095, "Always unload DLLs.", 12, 218, 82, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1096, "Show super hidden files.", 11, 231, 93, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1097, "Hide file extensions.", 11, 244, 79, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1098, "Disable Windows + ? keys.", 12, 133, 101, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1099, "No Recycle Bin on desktop.", 12, 119, 105, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1100, "Prevent execution of 16-bit Applications.", 163, 24, 143, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
     };
-    HWND dlg = opendialog(102, dlgtweakproc);
-    char text[128];
-    GetWindowTextA(dlg, text, sizeof text);
-    EXPECT_STREQ("Tweak settings.", text);
-    EXPECT_EQ((LONG)(WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT),
-              GetWindowLongA(dlg, GWL_STYLE) & ~(WS_CLIPSIBLINGS | DS_3DLOOK));
-    HWND child = GetWindow(dlg, GW_CHILD);
-    for (auto &row : rows) {
+    dialogtemplate dt;
+    ASSERT_TRUE(readtemplate(102, &dt));
+    EXPECT_FALSE(dt.extended);
+    EXPECT_EQ((DWORD)(WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT), dt.style);
+    EXPECT_EQ(0u, dt.exstyle);
+    EXPECT_EQ("0,0 500x282", std::to_string(dt.x) + "," + std::to_string(dt.y) + " " +
+                                 std::to_string(dt.cx) + "x" + std::to_string(dt.cy));
+    EXPECT_EQ("Tweak settings.", dt.caption);
+    EXPECT_EQ(8, dt.pointsize);
+    EXPECT_EQ("MS Sans Serif", dt.font);
+    ASSERT_EQ(22u, dt.items.size());
+    for (size_t i = 0; i < dt.items.size(); i++) {
+        auto &row = rows[i];
+        auto &item = dt.items[i];
         SCOPED_TRACE(row.text);
-        ASSERT_TRUE(child);
-        EXPECT_EQ(row.id, (int)(short)GetDlgCtrlID(child));
-        GetWindowTextA(child, text, sizeof text);
-        EXPECT_STREQ(row.text, text);
-        EXPECT_EQ(dialogrect(dlg, row.x, row.y, row.w, row.h), childrect(dlg, child));
-        LONG style = GetWindowLongA(child, GWL_STYLE) & ~WS_VISIBLE;
-        LONG kind = row.id == -1 ? BS_GROUPBOX : row.id < 1007 && row.id > 1004 ? BS_PUSHBUTTON
-                                                                               : BS_AUTOCHECKBOX | WS_TABSTOP;
-        if (row.id == 1005 || row.id == 1006)
-            kind |= WS_TABSTOP;
-        EXPECT_EQ(WS_CHILD | kind, style);
-        child = GetWindow(child, GW_HWNDNEXT);
+        EXPECT_EQ(row.id, item.id);
+        EXPECT_EQ("Button", item.cls);
+        EXPECT_EQ(row.text, item.text);
+        EXPECT_EQ(WS_CHILD | WS_VISIBLE | row.style, item.style);
+        EXPECT_EQ(0u, item.exstyle);
+        EXPECT_EQ(row.x, item.x);
+        EXPECT_EQ(row.y, item.y);
+        EXPECT_EQ(row.cx, item.cx);
+        EXPECT_EQ(row.cy, item.cy);
     }
-    EXPECT_FALSE(child);
-    DestroyWindow(dlg);
 }
 
 TEST_F(tweak, through_the_program)
