@@ -509,7 +509,7 @@ LRESULT CALLBACK wndmainproc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
         case IDM_EXIT:
             // The loop ends on the quit message that WM_DESTROY posts; the
             // window itself goes with the process.
-            PostMessageA(hwnd, WM_DESTROY, wparam, lparam);
+            (void)PostMessageA(hwnd, WM_DESTROY, wparam, lparam);
             break;
         }
         return 0;
@@ -571,17 +571,31 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR cmdline, int sh
     return (int)msg.wParam;
 }
 
-// ---- helpers nothing calls yet --------------------------------------------
+// ---- file lock helpers ----------------------------------------------------
+//
+// Nothing in the program calls these two; they belong to its toolkit.
 
-// The lock range: offset and length both have 0xFFFFFFFF in the high word and
-// 0 in the low word, so the range runs past the end of the 64-bit file space.
-// That is kept as it is; a system that refuses such a range (Wine does, as an
-// invalid parameter) makes every lock a refused one. mylockfile and
-// myunlockfile must name the same range.
-static void lockrange(OVERLAPPED *ov)
+// Locks (or unlocks) the range that starts at 0xFFFFFFFF00000000, far beyond
+// any data, so that the lock never stands in the way of reading the file.
+// The range tried first is 0xFFFFFFFF00000000 bytes long: it runs past the
+// last 64-bit offset, which current file systems refuse as an invalid range.
+// When it fails, the same range cut off at the last offset is tried, so that
+// the helpers work there too; the last error is then that attempt's.
+static BOOL lockrange(HANDLE file, BOOL lock)
 {
-    ZeroMemory(ov, sizeof *ov);     // Offset 0, no event: the call waits itself
-    ov->OffsetHigh = 0xFFFFFFFF;
+    static const DWORD lengths[2][2] = {    // low word, high word
+        { 0,          0xFFFFFFFF },
+        { 0xFFFFFFFF, 0 },
+    };
+    for (int i = 0; i < 2; i++) {
+        OVERLAPPED ov;
+        ZeroMemory(&ov, sizeof ov);         // no event: the call waits itself
+        ov.OffsetHigh = 0xFFFFFFFF;
+        if (lock ? LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, lengths[i][0], lengths[i][1], &ov)
+                 : UnlockFileEx(file, 0, lengths[i][0], lengths[i][1], &ov))
+            return TRUE;
+    }
+    return FALSE;
 }
 
 // Opens an existing file for reading (others may read it, not write or
@@ -596,10 +610,7 @@ HANDLE mylockfile(const char *path)
         VR_whaterror();
         return NULL;
     }
-
-    OVERLAPPED ov;
-    lockrange(&ov);
-    if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 0, 0xFFFFFFFF, &ov)) {
+    if (!lockrange(file, TRUE)) {
         // The box first: CloseHandle may change the last error. The handle
         // was never the caller's, so it is closed here.
         VR_whaterror();
@@ -613,9 +624,7 @@ HANDLE mylockfile(const char *path)
 // and the caller's. 1 when released, 0 after the error box.
 int myunlockfile(HANDLE file)
 {
-    OVERLAPPED ov;
-    lockrange(&ov);
-    if (!UnlockFileEx(file, 0, 0, 0xFFFFFFFF, &ov)) {
+    if (!lockrange(file, FALSE)) {
         VR_whaterror();
         return 0;
     }
