@@ -343,10 +343,13 @@ static BOOL seeksector(HANDLE file, int sector)
     return SetFilePointerEx(file, distance, NULL, FILE_BEGIN);
 }
 
-// Reads count * size bytes from sector on, in one transfer. Returns the bytes
-// read: 0 when the path does not open (missing, denied, or open elsewhere for
-// writing) or the arguments are refused; fewer at the end of the file.
-int VR_readsector(const char *path, int sector, int count, int size, void *buffer)
+// Opens path (it must exist), places the pointer at sector and moves count *
+// size bytes in one transfer, then closes. Returns the bytes moved: 0 when
+// the path does not open or the arguments are refused. A transfer that stops
+// early still counts what it moved; the short count is the caller's only
+// sign of it.
+static int sectortransfer(const char *path, int sector, int count, int size, void *buffer,
+                          BOOL write)
 {
     long long length = sectorlength(sector, count, size);
     HANDLE file;
@@ -354,36 +357,34 @@ int VR_readsector(const char *path, int sector, int count, int size, void *buffe
 
     if (length < 0)
         return 0;
-    file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, NULL);
+    // A reader lets others read the path meanwhile, a writer lets others write.
+    if (write)
+        file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
+    else
+        file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE)
         return 0;
-    // A read that stops early still counts what it moved; the short count
-    // is the caller's only sign of it.
-    if (seeksector(file, sector))
-        (void)ReadFile(file, buffer, (DWORD)length, &done, NULL);
+    if (seeksector(file, sector)) {
+        if (write)
+            (void)WriteFile(file, buffer, (DWORD)length, &done, NULL);
+        else
+            (void)ReadFile(file, buffer, (DWORD)length, &done, NULL);
+    }
     CloseHandle(file);
     return (int)done;
 }
 
-// Writes count * size bytes at sector, in one transfer, into a path that
-// exists already; past the end a file grows. Returns the bytes written, 0
-// when the path does not open or the arguments are refused.
+// Reads from sector on; fewer bytes at the end of the file.
+int VR_readsector(const char *path, int sector, int count, int size, void *buffer)
+{
+    return sectortransfer(path, sector, count, size, buffer, FALSE);
+}
+
+// Writes at sector into a path that exists already; past the end a file grows.
 int VR_writesector(const char *path, int sector, int count, int size, void *buffer)
 {
-    long long length = sectorlength(sector, count, size);
-    HANDLE file;
-    DWORD done = 0;
-
-    if (length < 0)
-        return 0;
-    file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return 0;
-    if (seeksector(file, sector))
-        (void)WriteFile(file, buffer, (DWORD)length, &done, NULL);
-    CloseHandle(file);
-    return (int)done;
+    return sectortransfer(path, sector, count, size, buffer, TRUE);
 }
 
 // Gives back its second argument and does nothing else. Global, but left out

@@ -9,6 +9,11 @@
 #include <vector>
 #include "support.h"
 
+#define HKCU HKEY_CURRENT_USER
+#define HKLM HKEY_LOCAL_MACHINE
+#define POLICIES "Software\\Microsoft\\Windows\\CurrentVersion\\Policies"
+#define MSPOLICIES "Software\\Policies\\Microsoft"
+
 extern HINSTANCE happ;
 INT_PTR CALLBACK dlgtweakproc(HWND, UINT, WPARAM, LPARAM);
 INT_PTR CALLBACK dlgrestrictproc(HWND, UINT, WPARAM, LPARAM);

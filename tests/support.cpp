@@ -68,6 +68,17 @@ bool regkeyexists(HKEY root, const char *path)
     return true;
 }
 
+std::string systemtext(DWORD code)
+{
+    char *text = NULL;
+    if (!FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, NULL, code,
+                        MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), (LPSTR)&text, 0, NULL))
+        return "";
+    std::string s = text;
+    LocalFree(text);
+    return s;
+}
+
 // ---- message boxes ------------------------------------------------------------
 
 bool ismessagebox(HWND hwnd)
@@ -317,6 +328,17 @@ bool program::waitbox(shownbox *box, DWORD ms)
         Sleep(20);
     } while (GetTickCount() - start < ms);
     return false;
+}
+
+bool program::waitgone(HWND hwnd, DWORD ms)
+{
+    DWORD start = GetTickCount();
+    while (IsWindow(hwnd)) {
+        if (GetTickCount() - start >= ms)
+            return false;
+        Sleep(10);
+    }
+    return true;
 }
 
 DWORD program::waitexit(DWORD ms)

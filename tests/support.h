@@ -20,6 +20,9 @@ bool regget(HKEY root, const char *path, const char *name, DWORD *type, std::str
 long long reggetdword(HKEY root, const char *path, const char *name);
 bool regkeyexists(HKEY root, const char *path);
 
+// The system's text for an error code, as an error box shows it.
+std::string systemtext(DWORD code);
+
 // ---- message boxes ------------------------------------------------------------
 struct shownbox {
     std::string caption;
@@ -84,6 +87,8 @@ struct program {
     // Waits for the process to end: its exit code, or STILL_ACTIVE after the
     // time-out (the process is then killed).
     DWORD waitexit(DWORD ms = 20000);
+    // Waits until a window of the process has gone: false on the time-out.
+    static bool waitgone(HWND hwnd, DWORD ms = 5000);
     // Visible top-level windows of the process.
     std::vector<HWND> windows();
     ~program();

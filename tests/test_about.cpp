@@ -8,17 +8,6 @@ INT_PTR CALLBACK dlgaboutproc(HWND, UINT, WPARAM, LPARAM);
 HANDLE mylockfile(const char *);
 int myunlockfile(HANDLE);
 
-static std::string systemtext(DWORD code)
-{
-    char *text = NULL;
-    if (!FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, NULL, code,
-                        0x0400, (LPSTR)&text, 0, NULL))
-        return "";
-    std::string s = text;
-    LocalFree(text);
-    return s;
-}
-
 // ---- the template -------------------------------------------------------------
 
 // The compiled template in the shipped program, field by field, so that no
@@ -192,9 +181,7 @@ TEST(about, opened_from_the_menu_of_the_program)
     EXPECT_TRUE(GetWindowLongA(dlg, GWL_EXSTYLE) & WS_EX_TOPMOST);
 
     SendMessageA(GetDlgItem(dlg, 1048), BM_CLICK, 0, 0);
-    for (int i = 0; i < 500 && IsWindow(dlg); i++)
-        Sleep(10);
-    EXPECT_FALSE(IsWindow(dlg));
+    EXPECT_TRUE(program::waitgone(dlg));
     EXPECT_TRUE(IsWindowEnabled(main));
     PostMessageA(main, WM_COMMAND, 40003, 0);
     EXPECT_EQ(0u, p.waitexit());

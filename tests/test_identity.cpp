@@ -15,17 +15,6 @@ TEST(identity, version_record)
     }
 }
 
-static std::string systemtext(DWORD code)
-{
-    char *text = NULL;
-    if (!FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, NULL, code,
-                        0x0400, (LPSTR)&text, 0, NULL))
-        return "";
-    std::string s = text;
-    LocalFree(text);
-    return s;
-}
-
 TEST(identity, whaterror_shows_the_last_error)
 {
     boxcatcher catcher;

@@ -5,18 +5,16 @@
 #include <set>
 #include "policy.h"
 
-#define HKCU HKEY_CURRENT_USER
-#define HKLM HKEY_LOCAL_MACHINE
-static const char *pb = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies";
-static const char *pe = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
-static const char *ps = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
-static const char *pnet = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Network";
-static const char *unin = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Uninstall";
-static const char *mmc = "Software\\Policies\\Microsoft\\MMC";
-static const char *winsys = "Software\\Policies\\Microsoft\\Windows\\System";
-static const char *winnet = "Software\\Policies\\Microsoft\\Windows\\Network Connections";
-static const char *inst = "Software\\Policies\\Microsoft\\Windows\\Installer";
-static const char *ie = "Software\\Policies\\Microsoft\\Internet Explorer\\Control Panel";
+static const char *pb = POLICIES;
+static const char *pe = POLICIES "\\Explorer";
+static const char *ps = POLICIES "\\System";
+static const char *pnet = POLICIES "\\Network";
+static const char *unin = POLICIES "\\Uninstall";
+static const char *mmc = MSPOLICIES "\\MMC";
+static const char *winsys = MSPOLICIES "\\Windows\\System";
+static const char *winnet = MSPOLICIES "\\Windows\\Network Connections";
+static const char *inst = MSPOLICIES "\\Windows\\Installer";
+static const char *ie = MSPOLICIES "\\Internet Explorer\\Control Panel";
 
 // What each box writes, in the order Apply writes it.
 static const std::vector<policyvalue> values = {
@@ -503,9 +501,7 @@ TEST_F(restrict, through_the_program)
     EXPECT_EQ(0, reggetdword(HKCU, winnet, "NC_NewConnectionWizard"));
     EXPECT_EQ(-1, reggetdword(HKCU, pe, "StartMenuLogOff"));
     PostMessageA(GetDlgItem(dlg, 1007), BM_CLICK, 0, 0);
-    for (int i = 0; i < 100 && IsWindow(dlg); i++)
-        Sleep(50);
-    EXPECT_FALSE(IsWindow(dlg));
+    EXPECT_TRUE(program::waitgone(dlg));
     EXPECT_TRUE(IsWindowEnabled(main));
     PostMessageA(main, WM_COMMAND, 40003, 0);
     EXPECT_EQ(0u, p.waitexit());

@@ -4,11 +4,9 @@
 #include <algorithm>
 #include "policy.h"
 
-#define HKCU HKEY_CURRENT_USER
-#define HKLM HKEY_LOCAL_MACHINE
-static const char *pe = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
-static const char *pn = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\NonEnum";
-static const char *app = "Software\\Policies\\Microsoft\\Windows\\AppCompat";
+static const char *pe = POLICIES "\\Explorer";
+static const char *pn = POLICIES "\\NonEnum";
+static const char *app = MSPOLICIES "\\Windows\\AppCompat";
 static const char *adv = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced";
 static const char *hklmexp = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer";
 static const char *mm = "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Memory Management";
@@ -325,9 +323,7 @@ TEST_F(tweak, through_the_program)
     Sleep(200);
     EXPECT_TRUE(IsWindow(dlg));
     PostMessageA(GetDlgItem(dlg, 1005), BM_CLICK, 0, 0);
-    for (int i = 0; i < 100 && IsWindow(dlg); i++)
-        Sleep(50);
-    EXPECT_FALSE(IsWindow(dlg));
+    EXPECT_TRUE(program::waitgone(dlg));
     EXPECT_TRUE(IsWindowEnabled(main));
     PostMessageA(main, WM_COMMAND, 40003, 0);
     EXPECT_EQ(0u, p.waitexit());
