@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 #include <stdio.h>
+#include <gtest/gtest.h>
 #include "varrowen.h"
 
 std::vector<std::string> libcalls;
@@ -196,4 +197,36 @@ INT_PTR press(HWND dlg, DLGPROC proc, int id, std::vector<shownbox> *boxes)
     if (boxes)
         *boxes = catcher.boxes;
     return result;
+}
+
+void expecttemplate(int id, bool extended, const char *caption, short cx, short cy,
+                    const std::vector<controlrow> &rows)
+{
+    dialogtemplate dt;
+    ASSERT_TRUE(readtemplate(id, &dt));
+    EXPECT_EQ(extended, dt.extended);
+    EXPECT_EQ((DWORD)(WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT), dt.style);
+    EXPECT_EQ(0u, dt.exstyle);
+    EXPECT_EQ(0, dt.x);
+    EXPECT_EQ(0, dt.y);
+    EXPECT_EQ(cx, dt.cx);
+    EXPECT_EQ(cy, dt.cy);
+    EXPECT_EQ(caption, dt.caption);
+    EXPECT_EQ(8, dt.pointsize);
+    EXPECT_EQ("MS Sans Serif", dt.font);
+    ASSERT_EQ(rows.size(), dt.items.size());
+    for (size_t i = 0; i < rows.size(); i++) {
+        const controlrow &row = rows[i];
+        const templateitem &item = dt.items[i];
+        SCOPED_TRACE(row.text);
+        EXPECT_EQ(row.id, item.id);
+        EXPECT_EQ(row.cls, item.cls);
+        EXPECT_EQ(row.text, item.text);
+        EXPECT_EQ(WS_CHILD | WS_VISIBLE | row.style, item.style);
+        EXPECT_EQ(row.exstyle, item.exstyle);
+        EXPECT_EQ(row.x, item.x);
+        EXPECT_EQ(row.y, item.y);
+        EXPECT_EQ(row.cx, item.cx);
+        EXPECT_EQ(row.cy, item.cy);
+    }
 }

@@ -65,3 +65,19 @@ INT_PTR press(HWND dlg, DLGPROC proc, int id, std::vector<shownbox> *boxes = NUL
 
 
 extern const char *donetext;
+
+// One control of a policy dialog's template, as it must be compiled.
+struct controlrow {
+    int id;
+    const char *text;
+    short x, y, cx, cy;
+    DWORD style;            // besides WS_CHILD | WS_VISIBLE
+    DWORD exstyle = 0;
+    const char *cls = "Button";
+};
+
+// Checks template id of the program: its frame (a popup with a caption and
+// a modal frame, at 0,0, in 8-point MS Sans Serif), then every control in
+// template order.
+void expecttemplate(int id, bool extended, const char *caption, short cx, short cy,
+                    const std::vector<controlrow> &rows);

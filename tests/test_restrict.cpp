@@ -396,86 +396,61 @@ TEST_F(restrict, only_close_ends_it_and_nothing_leaks)
 
 TEST_F(restrict, template)
 {
-    struct { int id; const char *text; short x, y, cx, cy; DWORD style, exstyle; } rows[] = {
-        { 1000, "Apply", 456, 235, 45, 14, BS_PUSHBUTTON | WS_TABSTOP, 0 },
-        { 1007, "Close", 455, 257, 46, 14, BS_PUSHBUTTON | WS_TABSTOP, 0 },
-        { 1008, "Check appropriate buttons to apply settings.", 14, 7, 496, 265, BS_GROUPBOX, 0 },
-        { 1009, "No folder options in tools menu.", 16, 28, 115, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1010, "No logoff button in start menu.", 16, 42, 111, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1011, "No Run button in start menu.", 16, 55, 107, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1017, "Protect start menu, taskbar changes.", 16, 67, 132, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1012, "No search options.", 15, 81, 75, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1013, "No control panel.", 15, 94, 70, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1014, "Disable right click on taskbar.", 16, 107, 109, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1015, "Disable right click.", 16, 120, 73, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1016, "Disable Active Desktop.", 16, 133, 92, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1018, "No internet icon.", 313, 35, 68, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1019, "Disable personal directory changes.", 15, 171, 128, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1020, "No desktop properties.", 155, 44, 87, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1021, "No screensaver page.", 155, 57, 86, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1022, "No display appearance page.", 155, 70, 109, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1023, "No display settings page.", 155, 83, 95, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1024, "Disable task manager.", 155, 97, 86, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1025, "Disable workstation lock.", 155, 110, 95, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1026, "Disable password change.", 155, 124, 99, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1027, "No \"Add or Remove Programs\".", 155, 137, 117, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1028, "Restrict C drive.", 155, 150, 106, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1037, "Hide all drives. Folders become inaccessible.", 155, 163, 157, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1051, "Disable Registry tools.", 155, 176, 85, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1066, "Remove file from menu.", 16, 186, 90, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1067, "Remove \"Manage\" from My Computer.", 16, 200, 138, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1068, "Remove hardware tab from control panel items, drive properties.", 155, 231, 216, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1069, "Remove \"Entire Network\" from My Network Places.", 313, 132, 179, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1070, "Remove CD burning features.", 155, 204, 109, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1073, "Remove Shared Documents folder.", 16, 215, 127, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1074, "Restrict MMC's author mode.", 16, 228, 107, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1075, "Restrict adding local/network printers.", 15, 158, 135, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1076, "Restrict deleting local/network printers.", 15, 146, 139, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1079, "Disable installation of programs from removable media.", 155, 218, 185, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1080, "Always install programs with high privilege.", 155, 31, 148, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1081, "Prohibit administrators from network settings.", 313, 105, 155, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1083, "Restrict changing proxy settings from iexplorer.", 313, 77, 161, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1084, "Disable configuring advanced TCP/IP settings.", 313, 91, 164, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1085, "Prohibit New Connection Wizard,", 313, 49, 120, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1088, "Remove \"All Programs\" from start panel.", 155, 190, 142, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1091, "Controls for network, internet explorer :-", 313, 16, 184, 11, SS_CENTER | SS_CENTERIMAGE | SS_SUNKEN | WS_BORDER, 0 },
-        { 1092, "Controls for desktop, explorer :-", 19, 16, 286, 11, SS_CENTER | SS_SUNKEN | WS_BORDER, WS_EX_TRANSPARENT },
-        { 1078, "Restrict command prompt OR cmd.exe", 16, 241, 137, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1071, "Restrict connecting/disconnecting RAS connections.", 313, 119, 184, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1072, "Restrict deletion of RAS connections.", 313, 62, 130, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1077, "Disable history settings button of iexplorer.", 313, 146, 147, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
-        { 1087, "Disable homepage settings changes of iexplorer.", 313, 160, 168, 10, BS_AUTOCHECKBOX | WS_TABSTOP, 0 },
+    expecttemplate(103, true, "Set Restrictions.", 510, 279, {
+        { 1000, "Apply", 456, 235, 45, 14, BS_PUSHBUTTON | WS_TABSTOP },
+        { 1007, "Close", 455, 257, 46, 14, BS_PUSHBUTTON | WS_TABSTOP },
+        { 1008, "Check appropriate buttons to apply settings.", 14, 7, 496, 265, BS_GROUPBOX },
+        { 1009, "No folder options in tools menu.", 16, 28, 115, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1010, "No logoff button in start menu.", 16, 42, 111, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1011, "No Run button in start menu.", 16, 55, 107, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1017, "Protect start menu, taskbar changes.", 16, 67, 132, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1012, "No search options.", 15, 81, 75, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1013, "No control panel.", 15, 94, 70, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1014, "Disable right click on taskbar.", 16, 107, 109, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1015, "Disable right click.", 16, 120, 73, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1016, "Disable Active Desktop.", 16, 133, 92, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1018, "No internet icon.", 313, 35, 68, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1019, "Disable personal directory changes.", 15, 171, 128, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1020, "No desktop properties.", 155, 44, 87, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1021, "No screensaver page.", 155, 57, 86, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1022, "No display appearance page.", 155, 70, 109, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1023, "No display settings page.", 155, 83, 95, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1024, "Disable task manager.", 155, 97, 86, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1025, "Disable workstation lock.", 155, 110, 95, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1026, "Disable password change.", 155, 124, 99, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1027, "No \"Add or Remove Programs\".", 155, 137, 117, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1028, "Restrict C drive.", 155, 150, 106, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1037, "Hide all drives. Folders become inaccessible.", 155, 163, 157, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1051, "Disable Registry tools.", 155, 176, 85, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1066, "Remove file from menu.", 16, 186, 90, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1067, "Remove \"Manage\" from My Computer.", 16, 200, 138, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1068, "Remove hardware tab from control panel items, drive properties.", 155, 231, 216, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1069, "Remove \"Entire Network\" from My Network Places.", 313, 132, 179, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1070, "Remove CD burning features.", 155, 204, 109, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1073, "Remove Shared Documents folder.", 16, 215, 127, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1074, "Restrict MMC's author mode.", 16, 228, 107, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1075, "Restrict adding local/network printers.", 15, 158, 135, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1076, "Restrict deleting local/network printers.", 15, 146, 139, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1079, "Disable installation of programs from removable media.", 155, 218, 185, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1080, "Always install programs with high privilege.", 155, 31, 148, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1081, "Prohibit administrators from network settings.", 313, 105, 155, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1083, "Restrict changing proxy settings from iexplorer.", 313, 77, 161, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1084, "Disable configuring advanced TCP/IP settings.", 313, 91, 164, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1085, "Prohibit New Connection Wizard,", 313, 49, 120, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1088, "Remove \"All Programs\" from start panel.", 155, 190, 142, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1091, "Controls for network, internet explorer :-", 313, 16, 184, 11, SS_CENTER | SS_CENTERIMAGE | SS_SUNKEN | WS_BORDER, 0, "Static" },
+        { 1092, "Controls for desktop, explorer :-", 19, 16, 286, 11, SS_CENTER | SS_SUNKEN | WS_BORDER, WS_EX_TRANSPARENT, "Static" },
+        { 1078, "Restrict command prompt OR cmd.exe", 16, 241, 137, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1071, "Restrict connecting/disconnecting RAS connections.", 313, 119, 184, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1072, "Restrict deletion of RAS connections.", 313, 62, 130, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1077, "Disable history settings button of iexplorer.", 313, 146, 147, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
+        { 1087, "Disable homepage settings changes of iexplorer.", 313, 160, 168, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
         { 1103, "Quick settings.", 370, 207, 82, 66, BS_GROUPBOX | WS_GROUP, WS_EX_CLIENTEDGE },
-        { 1107, "School", 377, 220, 38, 10, BS_AUTORADIOBUTTON | WS_TABSTOP, 0 },
-        { 1108, "Cyber-cafe", 377, 233, 50, 10, BS_AUTORADIOBUTTON | WS_TABSTOP, 0 },
-        { 1109, "Highly restricted.", 377, 246, 68, 10, BS_AUTORADIOBUTTON | WS_TABSTOP, 0 },
-        { 1110, "Clear all.", 377, 259, 43, 10, BS_AUTORADIOBUTTON | WS_TABSTOP, 0 },
-    };
-    dialogtemplate dt;
-    ASSERT_TRUE(readtemplate(103, &dt));
-    EXPECT_TRUE(dt.extended);
-    EXPECT_EQ((DWORD)(WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT), dt.style);
-    EXPECT_EQ(0u, dt.exstyle);
-    EXPECT_EQ("0,0 510x279", std::to_string(dt.x) + "," + std::to_string(dt.y) + " " +
-                                 std::to_string(dt.cx) + "x" + std::to_string(dt.cy));
-    EXPECT_EQ("Set Restrictions.", dt.caption);
-    EXPECT_EQ(8, dt.pointsize);
-    EXPECT_EQ("MS Sans Serif", dt.font);
-    ASSERT_EQ(53u, dt.items.size());
-    for (size_t i = 0; i < dt.items.size(); i++) {
-        auto &row = rows[i];
-        auto &item = dt.items[i];
-        SCOPED_TRACE(row.text);
-        EXPECT_EQ(row.id, item.id);
-        EXPECT_EQ(row.id == 1091 || row.id == 1092 ? "Static" : "Button", item.cls);
-        EXPECT_EQ(row.text, item.text);
-        EXPECT_EQ(WS_CHILD | WS_VISIBLE | row.style, item.style);
-        EXPECT_EQ(row.exstyle, item.exstyle);
-        EXPECT_EQ(row.x, item.x);
-        EXPECT_EQ(row.y, item.y);
-        EXPECT_EQ(row.cx, item.cx);
-        EXPECT_EQ(row.cy, item.cy);
-    }
+        { 1107, "School", 377, 220, 38, 10, BS_AUTORADIOBUTTON | WS_TABSTOP },
+        { 1108, "Cyber-cafe", 377, 233, 50, 10, BS_AUTORADIOBUTTON | WS_TABSTOP },
+        { 1109, "Highly restricted.", 377, 246, 68, 10, BS_AUTORADIOBUTTON | WS_TABSTOP },
+        { 1110, "Clear all.", 377, 259, 43, 10, BS_AUTORADIOBUTTON | WS_TABSTOP },
+    });
 }
 
 TEST_F(restrict, through_the_program)

@@ -243,7 +243,7 @@ TEST_F(tweak, no_handle_left_behind)
 
 TEST_F(tweak, template)
 {
-    struct { int id; const char *text; short x, y, cx, cy; DWORD style; } rows[] = {
+    expecttemplate(102, false, "Tweak settings.", 500, 282, {
         { 1006, "Apply", 432, 230, 50, 14, BS_PUSHBUTTON | WS_TABSTOP },
         { 1005, "Close", 433, 250, 50, 14, BS_PUSHBUTTON | WS_TABSTOP },
         { -1, "Check the buttons", 7, 7, 486, 268, BS_GROUPBOX },
@@ -266,32 +266,7 @@ TEST_F(tweak, template)
         { 1098, "Disable Windows + ? keys.", 12, 133, 101, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
         { 1099, "No Recycle Bin on desktop.", 12, 119, 105, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
         { 1100, "Prevent execution of 16-bit Applications.", 163, 24, 143, 10, BS_AUTOCHECKBOX | WS_TABSTOP },
-    };
-    dialogtemplate dt;
-    ASSERT_TRUE(readtemplate(102, &dt));
-    EXPECT_FALSE(dt.extended);
-    EXPECT_EQ((DWORD)(WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT), dt.style);
-    EXPECT_EQ(0u, dt.exstyle);
-    EXPECT_EQ("0,0 500x282", std::to_string(dt.x) + "," + std::to_string(dt.y) + " " +
-                                 std::to_string(dt.cx) + "x" + std::to_string(dt.cy));
-    EXPECT_EQ("Tweak settings.", dt.caption);
-    EXPECT_EQ(8, dt.pointsize);
-    EXPECT_EQ("MS Sans Serif", dt.font);
-    ASSERT_EQ(22u, dt.items.size());
-    for (size_t i = 0; i < dt.items.size(); i++) {
-        auto &row = rows[i];
-        auto &item = dt.items[i];
-        SCOPED_TRACE(row.text);
-        EXPECT_EQ(row.id, item.id);
-        EXPECT_EQ("Button", item.cls);
-        EXPECT_EQ(row.text, item.text);
-        EXPECT_EQ(WS_CHILD | WS_VISIBLE | row.style, item.style);
-        EXPECT_EQ(0u, item.exstyle);
-        EXPECT_EQ(row.x, item.x);
-        EXPECT_EQ(row.y, item.y);
-        EXPECT_EQ(row.cx, item.cx);
-        EXPECT_EQ(row.cy, item.cy);
-    }
+    });
 }
 
 TEST_F(tweak, through_the_program)
