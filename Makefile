@@ -3,7 +3,7 @@
 BUILD := build
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build run test clean
+.PHONY: all deps build run test bench clean
 
 all: build
 
@@ -20,6 +20,10 @@ run: build
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure
+
+# Figures against their floors, printed; never part of the tests.
+bench: build
+	@cmake/bench.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD)
