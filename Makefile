@@ -3,7 +3,7 @@
 BUILD := build
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build run test bench clean
+.PHONY: all deps build run test bench screenshots clean
 
 all: build
 
@@ -24,6 +24,10 @@ test: build
 # Figures against their floors, printed; never part of the tests.
 bench: build
 	@cmake/bench.sh $(BUILD)
+
+# The README's pictures, into docs/.
+screenshots: build
+	@cmake/screenshots.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD)
