@@ -3,7 +3,7 @@
 BUILD := build
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build run test bench screenshots clean
+.PHONY: all deps build run test bench screenshots dist clean
 
 all: build
 
@@ -28,6 +28,10 @@ bench: build
 # The README's pictures, into docs/.
 screenshots: build
 	@cmake/screenshots.sh $(BUILD)
+
+# The zip for Windows users, into dist/.
+dist: build
+	@cmake/dist.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD)
