@@ -338,15 +338,21 @@ static LRESULT CALLBACK keepbox(int code, WPARAM wparam, LPARAM lparam)
     return CallNextHookEx(NULL, code, wparam, lparam);
 }
 
+static HHOOK keepboxes()
+{
+    HHOOK hook = SetWindowsHookExA(WH_CBT, keepbox, NULL, GetCurrentThreadId());
+    if (!hook)
+        fail("the hook that keeps message boxes away could not be set");
+    return hook;
+}
+
 // Presses Apply as a click does, with the confirmation box kept away, and
 // gives the time the dialog procedure took. The hook is set and removed
 // outside the time.
 static double pressapply(const dialog *d, HWND dlg)
 {
     HWND button = GetDlgItem(dlg, d->apply);
-    HHOOK hook = SetWindowsHookExA(WH_CBT, keepbox, NULL, GetCurrentThreadId());
-    if (!hook)
-        fail("the hook that keeps message boxes away could not be set");
+    HHOOK hook = keepboxes();
     int kept = boxeskept;
 
     double start = milliseconds();
@@ -364,9 +370,7 @@ static double pressapply(const dialog *d, HWND dlg)
 static double keptbox(HWND dlg)
 {
     static double t[applysamples];
-    HHOOK hook = SetWindowsHookExA(WH_CBT, keepbox, NULL, GetCurrentThreadId());
-    if (!hook)
-        fail("the hook that keeps message boxes away could not be set");
+    HHOOK hook = keepboxes();
 
     for (int s = 0; s < applysamples; s++) {
         double start = milliseconds();
