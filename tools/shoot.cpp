@@ -45,7 +45,8 @@ static BOOL CALLBACK match(HWND hwnd, LPARAM lparam)
 
     if (!IsWindowVisible(hwnd) || !GetClassNameA(hwnd, cls, sizeof cls))
         return TRUE;
-    GetWindowTextA(hwnd, caption, sizeof caption);
+    caption[0] = 0;
+    (void)GetWindowTextA(hwnd, caption, sizeof caption);   // no caption: empty
     if (strcmp(cls, s->cls) == 0 && (!s->caption || strcmp(caption, s->caption) == 0)) {
         s->found = hwnd;
         return FALSE;
@@ -93,13 +94,13 @@ int main(int argc, char **argv)
 {
     if (argc != 2)
         fail("usage: shoot menu|tweak|restrict|about");
-    HWND main = waitfor("wndclsname", NULL);
+    HWND mainwnd = waitfor("wndclsname", NULL);
     closedialogs();
 
     RECT keep;
     if (strcmp(argv[1], "menu") == 0) {
         // Alt+G typed on the keyboard: the menu bar opens its Go menu.
-        (void)SetForegroundWindow(main);
+        (void)SetForegroundWindow(mainwnd);
         INPUT keys[4];
         ZeroMemory(keys, sizeof keys);
         WORD codes[4] = { VK_MENU, 'G', 'G', VK_MENU };
@@ -112,8 +113,9 @@ int main(int argc, char **argv)
             fail("the keys could not be typed");
         HWND menu = waitfor("#32768", NULL);
         RECT r;
-        GetWindowRect(main, &keep);
-        GetWindowRect(menu, &r);
+        // Windows found visible a moment ago: their rectangles are there.
+        (void)GetWindowRect(mainwnd, &keep);
+        (void)GetWindowRect(menu, &r);
         (void)UnionRect(&keep, &keep, &r);
         // The menu's own rectangle as well: see screenshots.sh.
         printf("%ld %ld %ld %ld ", keep.left, keep.top, keep.right - keep.left, keep.bottom - keep.top);
@@ -125,11 +127,11 @@ int main(int argc, char **argv)
                 shot = &dialogs[i];
         if (!shot)
             fail("no such picture");
-        (void)PostMessageA(main, WM_COMMAND, shot->command, 0);
+        (void)PostMessageA(mainwnd, WM_COMMAND, shot->command, 0);
         HWND dlg = waitfor("#32770", shot->caption);
         if (shot->command == IDM_RESTRICT)
             (void)SendMessageA(GetDlgItem(dlg, IDC_SCHOOL), BM_CLICK, 0, 0);
-        GetWindowRect(dlg, &keep);
+        (void)GetWindowRect(dlg, &keep);
     }
     printf("%ld %ld %ld %ld\n", keep.left, keep.top, keep.right - keep.left, keep.bottom - keep.top);
     return 0;
