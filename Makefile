@@ -3,7 +3,7 @@
 BUILD := build
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build run test clean
+.PHONY: all deps build run test bench screenshots dist clean
 
 all: build
 
@@ -20,6 +20,18 @@ run: build
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure
+
+# Figures against their floors, printed; never part of the tests.
+bench: build
+	@cmake/bench.sh $(BUILD)
+
+# The README's pictures, into docs/.
+screenshots: build
+	@cmake/screenshots.sh $(BUILD)
+
+# The zip for Windows users, into dist/.
+dist: build
+	@cmake/dist.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD)

@@ -4,7 +4,7 @@
 set -e
 
 packages="make cmake g++-mingw-w64-i686-posix binutils-mingw-w64-i686 googletest
-          wine wine32:i386 fonts-wine xvfb x11-apps x11-utils netpbm"
+          wine wine32:i386 fonts-wine xvfb x11-apps x11-utils netpbm zip"
 
 missing=
 dpkg --print-foreign-architectures | grep -qx i386 || missing=i386

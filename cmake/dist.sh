@@ -1,0 +1,26 @@
+#!/bin/sh
+# Packs the release for Windows users from the build folder ($1) into
+# dist/Tolvane-<version>-win32.zip: the program and the library, stripped,
+# README.txt and SHA256SUMS, all at the top of the archive.
+set -e
+build=$(cd "$1" && pwd)
+top=$(cd "$(dirname "$0")/.." && pwd)
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+[ -n "$version" ] || { echo "dist: no version in $build/CMakeCache.txt" >&2; exit 1; }
+name=Tolvane-$version-win32
+stage=$top/dist/$name
+zipfile=$top/dist/$name.zip
+
+rm -rf "$stage" "$zipfile"
+mkdir -p "$stage"
+for f in Tolvane.exe Varrowen.dll; do
+    i686-w64-mingw32-strip -o "$stage/$f" "$build/bin/$f"
+done
+# Windows line ends, so that every Notepad shows it as written.
+sed "s/@VERSION@/$version/; s/\$/\r/" "$top/docs/windows-readme.txt" >"$stage/README.txt"
+cd "$stage"
+sha256sum Tolvane.exe Varrowen.dll README.txt >SHA256SUMS
+zip -q -X "$zipfile" Tolvane.exe Varrowen.dll README.txt SHA256SUMS
+cd "$top"
+rm -rf "$stage"
+echo "dist: dist/$name.zip"
