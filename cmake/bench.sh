@@ -15,15 +15,10 @@ for f in Tolvane.exe Varrowen.dll bare.exe; do
 done
 size() { stat -c %s "$copies/$1"; }
 
-# Every Win32 call that needs the Wine server is a round trip to it. When
-# the server and the caller run on different processors, each trip waits
-# for the other processor to wake, which varies from run to run by ten
-# times; on one processor a trip costs the same each time. So this prefix's
-# server (restarted, so that it is on that processor too), Wine's services
-# and the benchmark all run on the first processor this script may use.
-cpu=$(taskset -pc $$ | sed 's/.*: //; s/[-,].*//')
+# The server, Wine's services and the benchmark share one processor, as in
+# the tests (see wine.sh); the server is restarted so that it is there too.
 "$here/wineserver.sh" stop "$prefix"
-taskset -c "$cpu" "$here/wineserver.sh" start "$prefix"
+"$here/wineserver.sh" start "$prefix"
 trap '"$here/wineserver.sh" stop "$prefix"' EXIT
-taskset -c "$cpu" wine "$build/bin/tolvane_bench.exe" \
+"$here/wine.sh" "$build/bin/tolvane_bench.exe" \
     "$(size Tolvane.exe)" "$(size Varrowen.dll)" "$(size bare.exe)"

@@ -3,11 +3,14 @@
 # The server stays up for the whole test run, with Wine's own services
 # started here, detached from the output pipes that ctest reads: a service
 # started by a test would hold them open and ctest would wait for ever.
+# The server and the services run on the processor that wine.sh runs the
+# tests on.
 export WINEPREFIX="$2" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 case "$1" in
 start)
-    wineserver -p </dev/null >/dev/null 2>&1
-    wine wineboot </dev/null >/dev/null 2>&1
+    cpu=$(taskset -pc $$ | sed 's/.*: //; s/[-,].*//')
+    taskset -c "$cpu" wineserver -p </dev/null >/dev/null 2>&1
+    taskset -c "$cpu" wine wineboot </dev/null >/dev/null 2>&1
     ;;
 stop)
     # Only this prefix's server: other prefixes and sessions are not touched.

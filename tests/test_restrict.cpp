@@ -175,7 +175,7 @@ TEST_F(restrict, apply_changes_exactly_its_values)
     srand(5);
     std::vector<int> boxes = allboxes();
     HWND dlg = opendialog(103, dlgrestrictproc);
-    for (int round = 0; round < 200; round++) {
+    for (int round = 0; round < 300; round++) {
         SCOPED_TRACE(round);
         SetUp();
         // Values of every kind lying about, and keys that come and go.

@@ -106,7 +106,7 @@ TEST_F(tweak, boxes_show_the_registry)
 TEST_F(tweak, apply_changes_exactly_its_values)
 {
     srand(11);
-    for (int round = 0; round < 40; round++) {
+    for (int round = 0; round < 100; round++) {
         SCOPED_TRACE(round);
         SetUp();
         // Odd values lying about, and keys that may or may not be there.
