@@ -34,7 +34,7 @@ void VR_whaterror(void)
                        NULL, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
                        (LPSTR)&text, 0, NULL)) {
         MessageBoxA(NULL, text, "INFORMATION", MB_OK | MB_ICONINFORMATION);
-        LocalFree(text);
+        (void)LocalFree(text);     // NULL on success; nothing to do otherwise
     } else {
         char number[64];
         wsprintfA(number, "Error %lu (0x%08lX).", code, code);
