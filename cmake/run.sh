@@ -7,7 +7,8 @@ build=$(cd "$1" && pwd)
 prefix=$build/wine-run
 export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
-"$(dirname "$0")/wineprefix.sh" "$prefix"
+here=$(cd "$(dirname "$0")" && pwd)
+"$here/wineprefix.sh" "$prefix"
 x11='HKCU\Software\Wine\X11 Driver'
 
 if [ -n "$DISPLAY" ]; then
@@ -15,17 +16,9 @@ if [ -n "$DISPLAY" ]; then
     exec wine "$build/bin/Tolvane.exe"
 fi
 
-screen=:$((90 + $$ % 100))
-Xvfb "$screen" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-trap 'wineserver -k 2>/dev/null; kill $xvfb 2>/dev/null' EXIT
-export DISPLAY=$screen
-tries=0
-until xwininfo -root >/dev/null 2>&1; do
-    tries=$((tries + 1))
-    [ $tries -le 50 ] || { echo "run: Xvfb did not start" >&2; exit 1; }
-    sleep 0.2
-done
+. "$here/xvfb.sh"
+trap 'wineserver -k 2>/dev/null; [ -z "$xvfb" ] || kill $xvfb 2>/dev/null' EXIT
+startxvfb 640x480
 
 # Wine draws the frames itself rather than leaving them to a window manager,
 # which an Xvfb screen does not have. Wine's first process of the session

@@ -10,23 +10,9 @@ prefix=$build/wine-shots
 export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$docs"
 
-# A display number that nobody uses.
-n=90
-while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do
-    n=$((n + 1))
-done
-Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-# The first Wine process after the server starts decides the display for
-# the whole session: DISPLAY is set before any of them.
-export DISPLAY=:$n
-trap '"$here/wineserver.sh" stop "$prefix"; kill $xvfb 2>/dev/null' EXIT
-tries=0
-until xwininfo -root >/dev/null 2>&1; do
-    tries=$((tries + 1))
-    [ $tries -le 50 ] || { echo "screenshots: Xvfb did not start" >&2; exit 1; }
-    sleep 0.2
-done
+. "$here/xvfb.sh"
+trap '"$here/wineserver.sh" stop "$prefix"; [ -z "$xvfb" ] || kill $xvfb 2>/dev/null' EXIT
+startxvfb 1024x768
 
 "$here/wineprefix.sh" "$prefix"
 "$here/wineserver.sh" start "$prefix"
