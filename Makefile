@@ -1,37 +1,63 @@
-# Tolvane: build with MinGW-w64, run and test under Wine. Every target first
-# installs whatever is missing (cmake/deps.sh); that is quick when all is there.
+# Tolvane: build with MinGW-w64 for i686 and x86_64, run and test under
+# Wine. Every target first installs whatever is missing (cmake/deps.sh);
+# that is quick when all is there.
+#
+# build/      the i686 build (32-bit Windows), tested in build/wine-test
+# build/x64/  the x86_64 build (64-bit Windows), tested in build/x64/wine-test64
 BUILD := build
+BUILD64 := $(BUILD)/x64
 JOBS := $(shell nproc 2>/dev/null || echo 2)
+MAKEFLAGS += --no-print-directory
+# make run ARCH=x64 starts the 64-bit program.
+ARCH := x86
 
-.PHONY: all deps build run test bench screenshots dist clean
+.PHONY: all deps build build32 build64 run test bench screenshots dist clean
 
 all: build
 
 deps:
 	@cmake/deps.sh
 
-build: deps
+build: build32 build64
+
+build32: deps
 	@test -f $(BUILD)/CMakeCache.txt || \
 	    cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
 	@cmake --build $(BUILD) -j $(JOBS)
 
-run: build
-	@cmake/run.sh $(BUILD)
+build64: deps
+	@test -f $(BUILD64)/CMakeCache.txt || \
+	    cmake -S . -B $(BUILD64) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
+	@cmake --build $(BUILD64) -j $(JOBS)
 
+ifeq ($(ARCH),x64)
+run: build64
+	@cmake/run.sh $(BUILD64) win64
+else
+run: build32
+	@cmake/run.sh $(BUILD) win32
+endif
+
+# The whole suite twice: the i686 build in its 32-bit prefix, then the
+# x86_64 build in its 64-bit prefix.
 test: build
+	@echo "== i686: build/bin in build/wine-test"
 	@cd $(BUILD) && ctest --output-on-failure
+	@echo "== x86_64: build/x64/bin in build/x64/wine-test64"
+	@cd $(BUILD64) && ctest --output-on-failure
 
 # Figures against their floors, printed; never part of the tests.
 bench: build
-	@cmake/bench.sh $(BUILD)
+	@cmake/bench.sh $(BUILD) $(BUILD64)
 
 # The README's pictures, into docs/.
-screenshots: build
+screenshots: build32
 	@cmake/screenshots.sh $(BUILD)
 
-# The zip for Windows users, into dist/.
+# The zips for Windows users, into dist/: win32 and win64.
 dist: build
-	@cmake/dist.sh $(BUILD)
+	@cmake/dist.sh $(BUILD) win32
+	@cmake/dist.sh $(BUILD64) win64
 
 clean:
 	rm -rf $(BUILD)

@@ -1,17 +1,22 @@
 #!/bin/sh
-# Runs the benchmark in the test prefix of the build folder ($1) and prints
-# its table. Figures only: nothing passes or fails on them.
+# Runs the benchmark of the i686 build ($1) in its test prefix and prints its
+# table, then the stripped sizes of the x86_64 build ($2). Figures only:
+# nothing passes or fails on them.
 set -e
 build=$(cd "$1" && pwd)
+build64=$(cd "$2" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 prefix=$build/wine-test
 export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 # Sizes are those of stripped copies; the build's own files stay as built.
 copies=$build/stripped
-mkdir -p "$copies"
+mkdir -p "$copies/x64"
 for f in Tolvane.exe Varrowen.dll bare.exe; do
     i686-w64-mingw32-strip -o "$copies/$f" "$build/bin/$f"
+done
+for f in Tolvane.exe Varrowen.dll; do
+    x86_64-w64-mingw32-strip -o "$copies/x64/$f" "$build64/bin/$f"
 done
 size() { stat -c %s "$copies/$1"; }
 
@@ -22,3 +27,8 @@ size() { stat -c %s "$copies/$1"; }
 trap '"$here/wineserver.sh" stop "$prefix"' EXIT
 "$here/wine.sh" "$build/bin/tolvane_bench.exe" \
     "$(size Tolvane.exe)" "$(size Varrowen.dll)" "$(size bare.exe)"
+
+awk -v exe="$(size x64/Tolvane.exe)" -v dll="$(size x64/Varrowen.dll)" 'BEGIN {
+    printf "%-36s %8.1f KiB\n", "x64 Tolvane.exe + Varrowen.dll", (exe + dll) / 1024
+    printf "%-36s %8d B + %d B = %d B\n", "", exe, dll, exe + dll
+}'

@@ -3,8 +3,10 @@
 # missing: on a machine that has everything it returns at once.
 set -e
 
-packages="make cmake g++-mingw-w64-i686-posix binutils-mingw-w64-i686 googletest
-          wine wine32:i386 fonts-wine xvfb x11-apps x11-utils netpbm zip"
+packages="make cmake googletest
+          g++-mingw-w64-i686-posix binutils-mingw-w64-i686
+          g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+          wine wine32:i386 wine64 fonts-wine xvfb x11-apps x11-utils netpbm zip"
 
 missing=
 dpkg --print-foreign-architectures | grep -qx i386 || missing=i386

@@ -1,11 +1,12 @@
 #!/bin/sh
-# Starts Tolvane under Wine, in a private prefix of the build folder ($1).
+# Starts Tolvane under Wine, in a private prefix of the build folder ($1):
+# a 32-bit prefix, or a 64-bit one when $2 is win64 (for the x86_64 build).
 # With a display it runs there until it is closed. Without one it runs under
 # Xvfb, saves a screenshot of the screen, prints its path and ends.
 set -e
 build=$(cd "$1" && pwd)
 prefix=$build/wine-run
-export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$prefix" WINEARCH="${2:-win32}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 here=$(cd "$(dirname "$0")" && pwd)
 "$here/wineprefix.sh" "$prefix"

@@ -118,3 +118,41 @@ TEST(identity, main_menu)
     DestroyMenu(menu);
     FreeLibrary(exe);
 }
+
+// Both files are built for the architecture of the test itself: machine,
+// optional header and the oldest Windows that may load them (XP, or XP x64
+// for 64-bit), and a manifest whose common controls are of the same kind.
+TEST(identity, built_for_its_architecture)
+{
+    const bool win64 = sizeof(void *) == 8;
+    for (const char *name : { "Tolvane.exe", "Varrowen.dll" }) {
+        SCOPED_TRACE(name);
+        HMODULE file = LoadLibraryExA((bindir() + name).c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_TRUE(file);
+        // A data-file mapping may be tagged in its low bits.
+        const BYTE *base = (const BYTE *)((ULONG_PTR)file & ~(ULONG_PTR)3);
+        const IMAGE_NT_HEADERS *nt = (const IMAGE_NT_HEADERS *)(base + ((const IMAGE_DOS_HEADER *)base)->e_lfanew);
+        EXPECT_EQ(win64 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386, nt->FileHeader.Machine);
+        EXPECT_EQ(win64 ? IMAGE_NT_OPTIONAL_HDR64_MAGIC : IMAGE_NT_OPTIONAL_HDR32_MAGIC, nt->OptionalHeader.Magic);
+        EXPECT_EQ(5, nt->OptionalHeader.MajorSubsystemVersion);
+        EXPECT_EQ(win64 ? 2 : 1, nt->OptionalHeader.MinorSubsystemVersion);
+        FreeLibrary(file);
+    }
+
+    HMODULE exe = LoadLibraryExA((bindir() + "Tolvane.exe").c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(exe);
+    HRSRC res = FindResourceA(exe, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    ASSERT_TRUE(res);
+    std::string manifest((const char *)LockResource(LoadResource(exe, res)), SizeofResource(exe, res));
+    FreeLibrary(exe);
+    // The program's own identity, then its one dependency.
+    std::string arch = std::string("processorArchitecture=\"") + (win64 ? "amd64" : "x86") + "\"";
+    for (const char *start : { "<assemblyIdentity", "<dependentAssembly>" }) {
+        SCOPED_TRACE(start);
+        size_t at = manifest.find(start);
+        ASSERT_NE(std::string::npos, at);
+        at = manifest.find("<assemblyIdentity", at);
+        std::string tag = manifest.substr(at, manifest.find('>', at) - at);
+        EXPECT_NE(std::string::npos, tag.find(arch)) << tag;
+    }
+}

@@ -303,3 +303,63 @@ TEST_F(tweak, through_the_program)
     PostMessageA(main, WM_COMMAND, 40003, 0);
     EXPECT_EQ(0u, p.waitexit());
 }
+
+// A 64-bit Windows keeps a second view of HKLM\SOFTWARE for 32-bit programs,
+// under Wow6432Node. "Always unload DLLs." must reach the key that the shell
+// of the machine's own kind reads: the 64-bit program writes and reads the
+// key itself, never its 32-bit copy. The 32-bit build, in its 32-bit prefix,
+// has only the one view.
+static const char *wow64exp = "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Explorer";
+
+TEST_F(tweak, always_unload_dlls_in_the_view_of_its_own_kind)
+{
+    const bool win64 = sizeof(void *) == 8;
+    if (win64)
+        regdelete(HKLM, wow64exp, "AlwaysUnloadDll");
+    regputdword(HKLM, hklmexp, "AlwaysUnloadDll", 1);
+    program p;
+    ASSERT_TRUE(p.start(bindir() + "Tolvane.exe"));
+    HWND main = p.waitwindow("wndclsname", NULL);
+    ASSERT_TRUE(main);
+    auto opentweak = [&]() {
+        PostMessageA(main, WM_COMMAND, 40002, 0);
+        return p.waitwindow("#32770", "Tweak settings.");
+    };
+    auto apply = [&](HWND dlg) {
+        PostMessageA(GetDlgItem(dlg, 1006), BM_CLICK, 0, 0);
+        shownbox box;
+        EXPECT_TRUE(p.waitbox(&box));
+    };
+    auto close = [&](HWND dlg) {
+        PostMessageA(GetDlgItem(dlg, 1005), BM_CLICK, 0, 0);
+        EXPECT_TRUE(program::waitgone(dlg));
+    };
+
+    // Planted in the key itself, and only there: the box shows it, and
+    // Apply deletes and writes it there.
+    HWND dlg = opentweak();
+    ASSERT_TRUE(dlg);
+    EXPECT_EQ(BST_CHECKED, SendDlgItemMessageA(dlg, 1095, BM_GETCHECK, 0, 0));
+    SendDlgItemMessageA(dlg, 1095, BM_CLICK, 0, 0);
+    apply(dlg);
+    EXPECT_EQ(-1, reggetdword(HKLM, hklmexp, "AlwaysUnloadDll"));
+    SendDlgItemMessageA(dlg, 1095, BM_CLICK, 0, 0);
+    apply(dlg);
+    EXPECT_EQ(1, reggetdword(HKLM, hklmexp, "AlwaysUnloadDll"));
+    if (win64)
+        EXPECT_EQ(-1, reggetdword(HKLM, wow64exp, "AlwaysUnloadDll"));
+    close(dlg);
+
+    if (win64) {
+        // The 32-bit copy alone leaves the box clear.
+        regdelete(HKLM, hklmexp, "AlwaysUnloadDll");
+        regputdword(HKLM, wow64exp, "AlwaysUnloadDll", 1);
+        dlg = opentweak();
+        ASSERT_TRUE(dlg);
+        EXPECT_EQ(BST_UNCHECKED, SendDlgItemMessageA(dlg, 1095, BM_GETCHECK, 0, 0));
+        close(dlg);
+        regdelete(HKLM, wow64exp, "AlwaysUnloadDll");
+    }
+    PostMessageA(main, WM_COMMAND, 40003, 0);
+    EXPECT_EQ(0u, p.waitexit());
+}
