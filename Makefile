@@ -38,13 +38,10 @@ run: build32
 	@cmake/run.sh $(BUILD) win32
 endif
 
-# The whole suite twice: the i686 build in its 32-bit prefix, then the
-# x86_64 build in its 64-bit prefix.
+# The whole suite twice: the i686 build in its 32-bit prefix and the x86_64
+# build in its 64-bit prefix, side by side where there are two processors.
 test: build
-	@echo "== i686: build/bin in build/wine-test"
-	@cd $(BUILD) && ctest --output-on-failure
-	@echo "== x86_64: build/x64/bin in build/x64/wine-test64"
-	@cd $(BUILD64) && ctest --output-on-failure
+	@cmake/test.sh $(BUILD) $(BUILD64)
 
 # Figures against their floors, printed; never part of the tests.
 bench: build

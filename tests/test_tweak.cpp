@@ -325,10 +325,14 @@ TEST_F(tweak, always_unload_dlls_in_the_view_of_its_own_kind)
         PostMessageA(main, WM_COMMAND, 40002, 0);
         return p.waitwindow("#32770", "Tweak settings.");
     };
+    // Apply, and its confirmation dismissed: the dialog takes input again.
     auto apply = [&](HWND dlg) {
         PostMessageA(GetDlgItem(dlg, 1006), BM_CLICK, 0, 0);
         shownbox box;
         EXPECT_TRUE(p.waitbox(&box));
+        for (int i = 0; i < 500 && !IsWindowEnabled(dlg); i++)
+            Sleep(10);
+        EXPECT_TRUE(IsWindowEnabled(dlg));
     };
     auto close = [&](HWND dlg) {
         PostMessageA(GetDlgItem(dlg, 1005), BM_CLICK, 0, 0);
