@@ -14,15 +14,12 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include "policy.h"
 #include "resource.h"
 
 extern HINSTANCE happ;
 INT_PTR CALLBACK dlgtweakproc(HWND, UINT, WPARAM, LPARAM);
 INT_PTR CALLBACK dlgrestrictproc(HWND, UINT, WPARAM, LPARAM);
-
-#define HKCU HKEY_CURRENT_USER
-#define HKLM HKEY_LOCAL_MACHINE
-#define COUNT(a) ((int)(sizeof(a) / sizeof((a)[0])))
 
 static void fail(const char *what)
 {
@@ -31,158 +28,19 @@ static void fail(const char *what)
 }
 
 // ---- the dialogs' registry work, done directly ---------------------------------
-// The same keys and values, in the same order, as the tables of the program.
-
-static const char pbase[]    = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies";
-static const char pexp[]     = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
-static const char psys[]     = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
-static const char pnonenum[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\NonEnum";
-static const char pnet[]     = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Network";
-static const char punin[]    = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Uninstall";
-static const char ms[]       = "Software\\Policies\\Microsoft";
-static const char mmmc[]     = "Software\\Policies\\Microsoft\\MMC";
-static const char mwin[]     = "Software\\Policies\\Microsoft\\Windows";
-static const char mwinsys[]  = "Software\\Policies\\Microsoft\\Windows\\System";
-static const char mwinapp[]  = "Software\\Policies\\Microsoft\\Windows\\AppCompat";
-static const char mwinnet[]  = "Software\\Policies\\Microsoft\\Windows\\Network Connections";
-static const char mwininst[] = "Software\\Policies\\Microsoft\\Windows\\Installer";
-static const char mie[]      = "Software\\Policies\\Microsoft\\Internet Explorer\\Control Panel";
-static const char ccsmm[]    = "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Memory Management";
-static const char ccs001mm[] = "SYSTEM\\CurrentControlSet001\\Control\\Session Manager\\Memory Management";
-static const char shexp[]    = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer";
-static const char shadv[]    = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced";
-static const char recycle[]  = "{645FF040-5081-101B-9F08-00AA002F954E}";
-
-struct readrow {
-    HKEY root;
-    const char *key;
-    const char *name;
-};
-
-struct writerow {
-    HKEY root;
-    const char *key;
-    const char *name;
-    DWORD data;             // written when the box is ticked
-};
-
-struct keyrow {             // under HKEY_CURRENT_USER
-    const char *parent;
-    const char *leaf;
-};
-
-static const readrow tweakreads[] = {
-    { HKCU, pexp, "MemCheckBoxInRunDlg" }, { HKCU, pexp, "NoSMBalloonTip" },
-    { HKCU, pexp, "NoInstrumentation" }, { HKCU, pnonenum, recycle },
-    { HKCU, pexp, "NoStartMenuMFUprogramsList" }, { HKCU, pexp, "HideClock" },
-    { HKCU, pexp, "NoTrayItemsDisplay" }, { HKCU, pexp, "NoThumbnailCache" },
-    { HKCU, pexp, "GreyMSIAds" }, { HKCU, pexp, "ClearRecentDocsOnExit" },
-    { HKCU, pexp, "NoAutoUpdate" }, { HKCU, pexp, "NoWindowsUpdate" },
-    { HKCU, pexp, "NoDriveTypeAutoRun" }, { HKCU, pexp, "NoRecentDocsMenu" },
-    { HKCU, pexp, "NoWinKeys" }, { HKCU, pexp, "NoTrayItemDisplay" },
-    { HKLM, ccsmm, "ClearPageFileAtShutdown" }, { HKLM, ccs001mm, "ClearPageFileAtShutdown" },
-    { HKLM, shexp, "AlwaysUnloadDll" }, { HKCU, shadv, "HideFileExt" },
-    { HKCU, shadv, "ShowSuperHidden" }, { HKCU, mwinapp, "VDMDisallowed" },
-};
-
-static const keyrow tweaktests[] = { { pexp, "Explorer" }, { pnet, "Network" } };
-
-static const writerow tweakwrites[] = {
-    { HKCU, pexp, "NoDriveTypeAutoRun", 1 }, { HKCU, pexp, "NoInstrumentation", 1 },
-    { HKCU, pexp, "ClearRecentDocsOnExit", 1 }, { HKCU, pexp, "NoRecentDocsMenu", 1 },
-    { HKCU, pnonenum, recycle, 1 }, { HKCU, pexp, "MemCheckBoxInRunDlg", 1 },
-    { HKCU, pexp, "NoSMBalloonTip", 1 }, { HKCU, pexp, "NoStartMenuMFUprogramsList", 1 },
-    { HKCU, pexp, "HideClock", 1 }, { HKCU, pexp, "NoTrayItemDisplay", 1 },
-    { HKCU, pexp, "NoThumbnailCache", 1 }, { HKCU, pexp, "GreyMSIAds", 1 },
-    { HKCU, pexp, "NoWinKeys", 1 }, { HKCU, mwinapp, "VDMDisallowed", 1 },
-    { HKLM, shexp, "AlwaysUnloadDll", 1 }, { HKCU, shadv, "ShowSuperHidden", 1 },
-    { HKCU, shadv, "HideFileExt", 1 }, { HKLM, ccsmm, "ClearPageFileAtShutdown", 1 },
-    { HKLM, ccs001mm, "ClearPageFileAtShutdown", 1 }, { HKCU, pexp, "NoWindowsUpdate", 1 },
-    { HKCU, pexp, "NoAutoUpdate", 1 },
-};
-
-static const readrow restrictreads[] = {
-    { HKCU, pexp, "NoFolderOptions" }, { HKCU, pexp, "StartMenuLogOff" },
-    { HKCU, pexp, "NoRun" }, { HKCU, pexp, "NoSetTaskbar" },
-    { HKCU, pexp, "NoFind" }, { HKCU, pexp, "NoShellSearchButton" },
-    { HKCU, pexp, "NoControlPanel" }, { HKCU, pexp, "NoViewContextMenu" },
-    { HKCU, pexp, "NoTrayContextMenu" }, { HKCU, pexp, "NoActiveDesktop" },
-    { HKCU, pexp, "DisablePersonalDirChange" }, { HKCU, pexp, "NoFileMenu" },
-    { HKCU, pexp, "NoManageMyComputerVerb" }, { HKCU, pexp, "NoSharedDocuments" },
-    { HKCU, mmmc, "RestrictAuthorMode" }, { HKLM, pexp, "NoAddPrinter" },
-    { HKLM, pexp, "NoDeletePrinter" }, { HKCU, psys, "NoDispBackgroundPage" },
-    { HKCU, psys, "NoDispAppearancePage" }, { HKCU, psys, "NoDispSettingsPage" },
-    { HKCU, mwininst, "AlwaysInstallElevated" }, { HKCU, psys, "NoDispScrSavPage" },
-    { HKCU, psys, "DisableTaskMgr" }, { HKCU, psys, "DisableLockWorkstation" },
-    { HKCU, psys, "DisableChangePassword" }, { HKCU, punin, "NoAddRemovePrograms" },
-    { HKCU, pexp, "NoViewOnDrive" }, { HKCU, pexp, "NoDrives" },
-    { HKCU, psys, "DisableRegistryTools" }, { HKCU, pbase, "DisableRegistryTools" },
-    { HKCU, pexp, "NoHardwareTab" }, { HKCU, pexp, "NoCDBurning" },
-    { HKCU, pexp, "NoStartMenuMorePrograms" }, { HKCU, mwininst, "DisableMedia" },
-    { HKCU, pexp, "NoInternetIcon" }, { HKCU, mwinnet, "NC_NewConnectionWizard" },
-    { HKCU, mwinnet, "NC_DeleteAllUserConnection" }, { HKCU, mie, "Proxy" },
-    { HKCU, mwinnet, "NC_AllowAdvancedTCPIPConfig" }, { HKCU, mwinnet, "NC_EnableAdminProhibits" },
-    { HKCU, mwinnet, "NC_RasConnect" }, { HKCU, pnet, "NoEntireNetwork" },
-    { HKCU, mie, "History" }, { HKCU, mie, "HomePage" },
-    { HKCU, mwinsys, "DisableCMD" },
-};
-
-static const keyrow restricttests[] = { { pexp, "Explorer" }, { pnet, "Network" }, { psys, "System" } };
-
-static const writerow restrictwrites[] = {
-    { HKCU, pexp, "NoFolderOptions", 1 }, { HKCU, pexp, "StartMenuLogOff", 1 },
-    { HKCU, mwininst, "AlwaysInstallElevated", 1 }, { HKCU, pexp, "NoRun", 1 },
-    { HKCU, pexp, "NoSetTaskbar", 1 }, { HKCU, pexp, "NoShellSearchButton", 1 },
-    { HKCU, pexp, "NoControlPanel", 1 }, { HKCU, pexp, "NoTrayContextMenu", 1 },
-    { HKCU, pexp, "NoViewContextMenu", 1 }, { HKCU, pexp, "NoActiveDesktop", 1 },
-    { HKCU, pexp, "NoInternetIcon", 1 }, { HKCU, pexp, "DisablePersonalDirChange", 1 },
-    { HKCU, psys, "NoDispBackgroundPage", 1 }, { HKCU, psys, "NoDispScrSavPage", 1 },
-    { HKCU, psys, "NoDispAppearancePage", 1 }, { HKCU, psys, "NoDispSettingsPage", 1 },
-    { HKCU, psys, "DisableTaskMgr", 1 }, { HKCU, psys, "DisableLockWorkstation", 1 },
-    { HKCU, psys, "DisableChangePassword", 1 }, { HKCU, pexp, "NoShellSearchButton", 1 },
-    { HKCU, pexp, "NoFind", 1 }, { HKCU, pexp, "NoFileMenu", 1 },
-    { HKCU, pexp, "NoManageMyComputerVerb", 1 }, { HKCU, pexp, "NoSharedDocuments", 1 },
-    { HKCU, mmmc, "RestrictAuthorMode", 1 }, { HKCU, mwinsys, "DisableCMD", 1 },
-    { HKCU, mwinnet, "NC_NewConnectionWizard", 0 }, { HKCU, pexp, "NoAddPrinter", 1 },
-    { HKCU, pexp, "NoDeletePrinter", 1 }, { HKCU, pexp, "NoHardwareTab", 1 },
-    { HKCU, pexp, "NoCDBurning", 1 }, { HKCU, pexp, "NoStartMenuMorePrograms", 1 },
-    { HKCU, mwininst, "DisableMedia", 1 }, { HKCU, pexp, "NoInternetIcon", 1 },
-    { HKCU, mwinnet, "NC_RasConnect", 0 }, { HKCU, mwinnet, "NC_DeleteAllUserConnection", 0 },
-    { HKCU, mwinnet, "NC_EnableAdminProhibits", 1 }, { HKCU, mie, "History", 1 },
-    { HKCU, mie, "Proxy", 1 }, { HKCU, mie, "HomePage", 1 },
-    { HKCU, mwinnet, "NC_AllowAdvancedTCPIPConfig", 0 }, { HKCU, pnet, "NoEntireNetwork", 1 },
-    { HKCU, psys, "DisableRegistryTools", 1 }, { HKCU, pbase, "DisableRegistryTools", 1 },
-    { HKCU, punin, "NoAddRemovePrograms", 1 }, { HKCU, pexp, "NoViewOnDrive", 4 },
-    { HKCU, pexp, "NoDrives", 0xFFFFFFFF },
-};
-
-// Made sure of before every Apply of either dialog, parents first.
-static const keyrow preparedkeys[] = {
-    { ms, "MMC" }, { ms, "InternetManagement" }, { ms, "Windows" },
-    { mwin, "AppCompat" }, { mwin, "Installer" }, { mwin, "Network Connections" },
-    { mwin, "System" },
-};
+// The same keys and values, in the same order: the program's own tables.
 
 struct dialog {
     const char *name;
     int templ;
     DLGPROC proc;
     int apply;
-    const readrow *reads;
-    int nreads;
-    const keyrow *tests;
-    int ntests;
-    const writerow *writes;
-    int nwrites;
+    const policydialog *tables;
 };
 
 static const dialog dialogs[] = {
-    { "Tweak settings", IDD_TWEAK, dlgtweakproc, IDC_TWEAKAPPLY,
-      tweakreads, COUNT(tweakreads), tweaktests, COUNT(tweaktests),
-      tweakwrites, COUNT(tweakwrites) },
-    { "Set Restrictions", IDD_RESTRICT, dlgrestrictproc, IDC_RESTRICTAPPLY,
-      restrictreads, COUNT(restrictreads), restricttests, COUNT(restricttests),
-      restrictwrites, COUNT(restrictwrites) },
+    { "Tweak settings", IDD_TWEAK, dlgtweakproc, IDC_TWEAKAPPLY, &tweakdialog },
+    { "Set Restrictions", IDD_RESTRICT, dlgrestrictproc, IDC_RESTRICTAPPLY, &restrictdialog },
 };
 
 // Each value read as the dialog reads it: its key opened with full access,
@@ -191,8 +49,8 @@ static void floorreads(const dialog *d)
 {
     BYTE data[2048];
 
-    for (int i = 0; i < d->nreads; i++) {
-        const readrow *v = &d->reads[i];
+    for (int i = 0; i < d->tables->nreads; i++) {
+        const readrow *v = &d->tables->reads[i];
         HKEY key;
         DWORD type, size = sizeof data;
         if (RegOpenKeyExA(v->root, v->key, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
@@ -203,11 +61,23 @@ static void floorreads(const dialog *d)
     }
 }
 
-static void addkey(const char *parent, const char *leaf)
+static int flooropens(void *context, const char *path)
+{
+    HKEY key;
+
+    (void)context;
+    if (RegOpenKeyExA(HKCU, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return 0;
+    RegCloseKey(key);
+    return 1;
+}
+
+static void flooraddkey(void *context, const char *parent, const char *leaf)
 {
     HKEY key, created;
     DWORD disposition;
 
+    (void)context;
     if (RegOpenKeyExA(HKCU, parent, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
         return;
     if (RegCreateKeyExA(key, leaf, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
@@ -216,31 +86,37 @@ static void addkey(const char *parent, const char *leaf)
     RegCloseKey(key);
 }
 
+// Every box ticked (context non-null) or every box clear.
+static int floorstate(void *context, int id)
+{
+    (void)id;
+    return context != NULL;
+}
+
+// Each value written or deleted in its own open. As in the program, a failed
+// write or delete is not looked at.
+static void floorwrite(void *context, const target *t, int ticked)
+{
+    HKEY key;
+
+    (void)context;
+    if (RegOpenKeyExA(t->root, t->key, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return;
+    if (ticked) {
+        DWORD data = strtoul(t->data, NULL, 16);
+        (void)RegSetValueExA(key, t->name, 0, REG_DWORD, (const BYTE *)&data, sizeof data);
+    } else {
+        (void)RegDeleteValueA(key, t->name);
+    }
+    RegCloseKey(key);
+}
+
 // One Apply made directly, with every box ticked (set) or every box clear:
-// the keys made sure of, then each value written or deleted in its own open.
+// the keys made sure of, then each value written or deleted.
 static void floorapply(const dialog *d, bool set)
 {
-    for (int i = 0; i < d->ntests; i++) {
-        HKEY key;
-        if (RegOpenKeyExA(HKCU, d->tests[i].parent, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS)
-            RegCloseKey(key);
-        else
-            addkey(pbase, d->tests[i].leaf);
-    }
-    for (int i = 0; i < COUNT(preparedkeys); i++)
-        addkey(preparedkeys[i].parent, preparedkeys[i].leaf);
-    for (int i = 0; i < d->nwrites; i++) {
-        const writerow *v = &d->writes[i];
-        HKEY key;
-        if (RegOpenKeyExA(v->root, v->key, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-            continue;
-        // As in the program, a failed write or delete is not looked at.
-        if (set)
-            (void)RegSetValueExA(key, v->name, 0, REG_DWORD, (const BYTE *)&v->data, sizeof v->data);
-        else
-            (void)RegDeleteValueA(key, v->name);
-        RegCloseKey(key);
-    }
+    walkprepare(d->tables, NULL, flooropens, flooraddkey);
+    walkapply(d->tables, set ? (void *)d : NULL, floorstate, floorwrite);
 }
 
 static void makekey(HKEY root, const char *path)
@@ -253,16 +129,6 @@ static void makekey(HKEY root, const char *path)
     RegCloseKey(key);
 }
 
-// Every key that a dialog reads or writes is there, so that no value is
-// missing only because an Apply could not create its key.
-static void preparekeys(const dialog *d)
-{
-    for (int i = 0; i < d->nreads; i++)
-        makekey(d->reads[i].root, d->reads[i].key);
-    for (int i = 0; i < d->nwrites; i++)
-        makekey(d->writes[i].root, d->writes[i].key);
-}
-
 static void deletevalue(HKEY root, const char *path, const char *name)
 {
     HKEY key;
@@ -273,13 +139,35 @@ static void deletevalue(HKEY root, const char *path, const char *name)
     RegCloseKey(key);
 }
 
+static void makekeyof(void *context, const target *t, int ticked)
+{
+    (void)context;
+    (void)ticked;
+    makekey(t->root, t->key);
+}
+
+static void deletetarget(void *context, const target *t, int ticked)
+{
+    (void)context;
+    (void)ticked;
+    deletevalue(t->root, t->key, t->name);
+}
+
+// Every key that a dialog reads or writes is there, so that no value is
+// missing only because an Apply could not create its key.
+static void preparekeys(const dialog *d)
+{
+    for (int i = 0; i < d->tables->nreads; i++)
+        makekey(d->tables->reads[i].root, d->tables->reads[i].key);
+    walkapply(d->tables, NULL, floorstate, makekeyof);
+}
+
 // No policy of the dialog set: none of its values is there.
 static void clearvalues(const dialog *d)
 {
-    for (int i = 0; i < d->nreads; i++)
-        deletevalue(d->reads[i].root, d->reads[i].key, d->reads[i].name);
-    for (int i = 0; i < d->nwrites; i++)
-        deletevalue(d->writes[i].root, d->writes[i].key, d->writes[i].name);
+    for (int i = 0; i < d->tables->nreads; i++)
+        deletevalue(d->tables->reads[i].root, d->tables->reads[i].key, d->tables->reads[i].name);
+    walkapply(d->tables, NULL, floorstate, deletetarget);
 }
 
 // ---- timing ----------------------------------------------------------------------
