@@ -403,6 +403,21 @@ static const presetrow presets[] = {
     { 1087, { 1, 1, 1, 0 } },   // Disable homepage settings changes of iexplorer.
 };
 
+// ---- the boxes of both dialogs, for the command line ----------------------------
+
+struct dialogboxes {
+    const char         *name;       // as in tweak.1001 and restrict.1009
+    const char         *caption;    // the dialog's caption in its template
+    const policydialog *tables;
+    const boxrow       *boxes;
+    int                 nboxes;
+};
+
+static const dialogboxes alldialogs[] = {
+    { "tweak", "Tweak settings.", &tweakdialog, tweakboxes, COUNT(tweakboxes) },
+    { "restrict", "Set Restrictions.", &restrictdialog, restrictboxes, COUNT(restrictboxes) },
+};
+
 // ---- the walks -------------------------------------------------------------------
 
 // The tick test of one value as read: type, data and the number of bytes.

@@ -1,5 +1,6 @@
 #include "support.h"
 
+#include <aclapi.h>
 #include <string.h>
 
 // ---- registry ---------------------------------------------------------------
@@ -66,6 +67,29 @@ bool regkeyexists(HKEY root, const char *path)
         return false;
     RegCloseKey(key);
     return true;
+}
+
+void regreadonly(HKEY root, const char *path, bool readonly)
+{
+    PACL acl = NULL;
+    if (readonly) {
+        EXPLICIT_ACCESSA ea = {};
+        ea.grfAccessPermissions = KEY_READ;
+        ea.grfAccessMode = SET_ACCESS;
+        ea.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
+        ea.Trustee.ptstrName = (char *)"EVERYONE";
+        if (SetEntriesInAclA(1, &ea, NULL, &acl) != ERROR_SUCCESS)
+            return;
+    }
+    SECURITY_DESCRIPTOR sd;
+    InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
+    SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
+    HKEY key;
+    if (RegOpenKeyExA(root, path, 0, WRITE_DAC, &key) == ERROR_SUCCESS) {
+        RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &sd);
+        RegCloseKey(key);
+    }
+    LocalFree(acl);
 }
 
 std::string systemtext(DWORD code)
@@ -252,6 +276,56 @@ unsigned handlecount()
         if (table->entries[i].pid == GetCurrentProcessId())
             mine++;
     return mine;
+}
+
+// ---- console programs -----------------------------------------------------------
+
+static std::string slurp(HANDLE file)
+{
+    std::string s;
+    char buf[65536];
+    DWORD got;
+    SetFilePointer(file, 0, NULL, FILE_BEGIN);
+    while (ReadFile(file, buf, sizeof buf, &got, NULL) && got)
+        s.append(buf, got);
+    return s;
+}
+
+ran runprogram(const std::string &cmdline, DWORD ms)
+{
+    ran r = { STILL_ACTIVE, "", "" };
+    char dir[MAX_PATH], outname[MAX_PATH], errname[MAX_PATH];
+    GetTempPathA(sizeof dir, dir);
+    GetTempFileNameA(dir, "out", 0, outname);
+    GetTempFileNameA(dir, "err", 0, errname);
+    SECURITY_ATTRIBUTES sa = { sizeof sa, NULL, TRUE };
+    HANDLE out = CreateFileA(outname, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                             CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, NULL);
+    HANDLE err = CreateFileA(errname, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                             CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, NULL);
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = INVALID_HANDLE_VALUE;
+    si.hStdOutput = out;
+    si.hStdError = err;
+    PROCESS_INFORMATION pi;
+    std::string cmd = cmdline;
+    if (CreateProcessA(NULL, &cmd[0], NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi)) {
+        if (WaitForSingleObject(pi.hProcess, ms) != WAIT_OBJECT_0) {
+            TerminateProcess(pi.hProcess, 99);
+            WaitForSingleObject(pi.hProcess, 5000);
+        } else {
+            GetExitCodeProcess(pi.hProcess, &r.code);
+        }
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    r.out = slurp(out);
+    r.err = slurp(err);
+    CloseHandle(out);
+    CloseHandle(err);
+    return r;
 }
 
 // ---- the real program -----------------------------------------------------------

@@ -19,6 +19,9 @@ bool regget(HKEY root, const char *path, const char *name, DWORD *type, std::str
 // A DWORD value, or -1 when it is missing or of another type.
 long long reggetdword(HKEY root, const char *path, const char *name);
 bool regkeyexists(HKEY root, const char *path);
+// Lets everyone only read the key (readonly), or anyone do anything with it
+// again; the owner may always rewrite its access list.
+void regreadonly(HKEY root, const char *path, bool readonly);
 
 // The system's text for an error code, as an error box shows it.
 std::string systemtext(DWORD code);
@@ -67,6 +70,14 @@ bool readtemplate(int id, dialogtemplate *dt);
 // ---- handles ------------------------------------------------------------------
 // The handles this process holds, counted in the system's handle table.
 unsigned handlecount();
+
+// ---- console programs -----------------------------------------------------------
+struct ran {
+    DWORD code;             // exit code; STILL_ACTIVE when it was killed on the time-out
+    std::string out, err;   // what it wrote, as bytes
+};
+// Runs a command line with standard output and error captured.
+ran runprogram(const std::string &cmdline, DWORD ms = 60000);
 
 // ---- the real program -----------------------------------------------------------
 // Folder of the running test program, with a trailing backslash.

@@ -1,7 +1,6 @@
 // The library's registry operations against Wine's real registry, and the
 // character-pair swap they use.
 #include <gtest/gtest.h>
-#include <aclapi.h>
 #include <string.h>
 #include "support.h"
 #include "varrowen.h"
@@ -17,34 +16,12 @@ static HKEY hkcu = HKEY_CURRENT_USER;
 static void makereadonly()
 {
     regputdword(hkcu, READONLY, "v", 1);
-    EXPLICIT_ACCESSA ea = {};
-    ea.grfAccessPermissions = KEY_READ;
-    ea.grfAccessMode = SET_ACCESS;
-    ea.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
-    ea.Trustee.ptstrName = (char *)"EVERYONE";
-    PACL acl = NULL;
-    ASSERT_EQ(ERROR_SUCCESS, SetEntriesInAclA(1, &ea, NULL, &acl));
-    SECURITY_DESCRIPTOR sd;
-    InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
-    SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(hkcu, READONLY, 0, WRITE_DAC, &key));
-    ASSERT_EQ(ERROR_SUCCESS, RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &sd));
-    RegCloseKey(key);
-    LocalFree(acl);
+    regreadonly(hkcu, READONLY, true);
 }
 
 static void wipe()
 {
-    HKEY key;
-    // The owner may always rewrite the DACL: open the read-only key up again.
-    if (RegOpenKeyExA(hkcu, READONLY, 0, WRITE_DAC, &key) == ERROR_SUCCESS) {
-        SECURITY_DESCRIPTOR sd;
-        InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
-        SetSecurityDescriptorDacl(&sd, TRUE, NULL, FALSE);
-        RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &sd);
-        RegCloseKey(key);
-    }
+    regreadonly(hkcu, READONLY, false);
     regwipe(hkcu, BOX);
 }
 
