@@ -12,10 +12,10 @@ export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="msco
 # Sizes are those of stripped copies; the build's own files stay as built.
 copies=$build/stripped
 mkdir -p "$copies/x64"
-for f in Tolvane.exe Varrowen.dll bare.exe; do
+for f in Tolvane.exe Varrowen.dll bare.exe tolvctl.exe; do
     i686-w64-mingw32-strip -o "$copies/$f" "$build/bin/$f"
 done
-for f in Tolvane.exe Varrowen.dll; do
+for f in Tolvane.exe Varrowen.dll tolvctl.exe; do
     x86_64-w64-mingw32-strip -o "$copies/x64/$f" "$build64/bin/$f"
 done
 size() { stat -c %s "$copies/$1"; }
@@ -26,7 +26,8 @@ size() { stat -c %s "$copies/$1"; }
 "$here/wineserver.sh" start "$prefix"
 trap '"$here/wineserver.sh" stop "$prefix"' EXIT
 "$here/wine.sh" "$build/bin/tolvane_bench.exe" \
-    "$(size Tolvane.exe)" "$(size Varrowen.dll)" "$(size bare.exe)"
+    "$(size Tolvane.exe)" "$(size Varrowen.dll)" "$(size bare.exe)" \
+    "$(size tolvctl.exe)" "$(size x64/tolvctl.exe)"
 
 awk -v exe="$(size x64/Tolvane.exe)" -v dll="$(size x64/Varrowen.dll)" 'BEGIN {
     printf "%-36s %8.1f KiB\n", "x64 Tolvane.exe + Varrowen.dll", (exe + dll) / 1024

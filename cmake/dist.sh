@@ -1,8 +1,9 @@
 #!/bin/sh
 # Packs the release for Windows users from the build folder ($1) into
 # dist/Tolvane-<version>-<kind>.zip, where the kind ($2) is win32 for the
-# i686 build or win64 for the x86_64 build: the program and the library,
-# stripped, README.txt and SHA256SUMS, all at the top of the archive.
+# i686 build or win64 for the x86_64 build: the program, the library and
+# tolvctl, stripped, README.txt and SHA256SUMS, all at the top of the
+# archive.
 set -e
 build=$(cd "$1" && pwd)
 kind=$2
@@ -20,14 +21,15 @@ zipfile=$top/dist/$name.zip
 
 rm -rf "$stage" "$zipfile"
 mkdir -p "$stage"
-for f in Tolvane.exe Varrowen.dll; do
+files="Tolvane.exe Varrowen.dll tolvctl.exe"
+for f in $files; do
     $strip -o "$stage/$f" "$build/bin/$f"
 done
 # Windows line ends, so that every Notepad shows it as written.
 sed "s/@VERSION@/$version/g; s/\$/\r/" "$top/docs/windows-readme.txt" >"$stage/README.txt"
 cd "$stage"
-sha256sum Tolvane.exe Varrowen.dll README.txt >SHA256SUMS
-zip -q -X "$zipfile" Tolvane.exe Varrowen.dll README.txt SHA256SUMS
+sha256sum $files README.txt >SHA256SUMS
+zip -q -X "$zipfile" $files README.txt SHA256SUMS
 cd "$top"
 rm -rf "$stage"
 echo "dist: dist/$name.zip"

@@ -132,9 +132,18 @@ static int sametext(const WCHAR *a, const WCHAR *b)
     return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, a, -1, b, -1) == CSTR_EQUAL;
 }
 
+static char lowerascii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? (char)(c + 32) : c;
+}
+
+// The tables' own texts, which are ASCII, ignoring case.
 static int sametextA(const char *a, const char *b)
 {
-    return lstrcmpiA(a, b) == 0;
+    for (; *a && *b; a++, b++)
+        if (lowerascii(*a) != lowerascii(*b))
+            return 0;
+    return !*a && !*b;
 }
 
 // Whether what the command line gives is the word, ignoring the case of
@@ -143,8 +152,7 @@ static int sameword(const WCHAR *given, const char *word)
 {
     for (; *given && *word; given++, word++) {
         WCHAR g = *given >= L'A' && *given <= L'Z' ? *given + 32 : *given;
-        char w = *word >= 'A' && *word <= 'Z' ? *word + 32 : *word;
-        if (g != (BYTE)w)
+        if (g != (BYTE)lowerascii(*word))
             return 0;
     }
     return !*given && !*word;
@@ -457,6 +465,39 @@ static void adddescription(buffer *b, const regvalue *v)
     }
 }
 
+// Reads one value of an open key into v: ERROR_SUCCESS whether it is there
+// or not. Most values fit the dialogs' own 2,048 bytes: one read. A longer
+// one is read again into room of its size, which may grow meanwhile.
+static LONG queryvalue(HKEY handle, regvalue *v)
+{
+    BYTE first[2048];
+    DWORD size = sizeof first, type;
+    LONG rc = RegQueryValueExW(handle, v->name, NULL, &type, first, &size);
+
+    if (rc == ERROR_SUCCESS) {
+        BYTE *data = (BYTE *)grab(size + sizeof(WCHAR));
+        CopyMemory(data, first, size);
+        v->data = data;
+    }
+    while (rc == ERROR_MORE_DATA) {
+        BYTE *data = (BYTE *)grab(size + sizeof(WCHAR));
+        rc = RegQueryValueExW(handle, v->name, NULL, &type, data, &size);
+        v->data = data;
+    }
+    if (rc == ERROR_SUCCESS) {
+        v->present = 1;
+        v->type = type;
+        v->size = size;
+    }
+    return rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : rc;
+}
+
+static void novalue(HKEY root, const WCHAR *key, const WCHAR *name, regvalue *v)
+{
+    regvalue absent = { root, key, name, 0, 0, NULL, 0 };
+    *v = absent;
+}
+
 // Reads one value with the access given. 1 when it was read (present or
 // not), 0 with the error when its key or it cannot be read.
 static int readvalue(HKEY root, const WCHAR *key, const WCHAR *name, REGSAM access,
@@ -465,38 +506,14 @@ static int readvalue(HKEY root, const WCHAR *key, const WCHAR *name, REGSAM acce
     HKEY handle;
     LONG rc;
 
-    v->root = root;
-    v->key = key;
-    v->name = name;
-    v->present = 0;
-    v->type = 0;
-    v->data = NULL;
-    v->size = 0;
+    novalue(root, key, name, v);
     rc = RegOpenKeyExW(root, key, 0, access, &handle);
     if (rc == ERROR_FILE_NOT_FOUND)
         return 1;
-    if (rc != ERROR_SUCCESS) {
-        *error = rc;
-        return 0;
+    if (rc == ERROR_SUCCESS) {
+        rc = queryvalue(handle, v);
+        RegCloseKey(handle);
     }
-    DWORD size = 0, type;
-    rc = RegQueryValueExW(handle, name, NULL, &type, NULL, &size);
-    while (rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA) {
-        BYTE *data = (BYTE *)grab(size + sizeof(WCHAR));
-        DWORD got = size;
-        rc = RegQueryValueExW(handle, name, NULL, &type, data, &got);
-        if (rc == ERROR_SUCCESS) {
-            v->present = 1;
-            v->type = type;
-            v->data = data;
-            v->size = got;
-            break;
-        }
-        size = got > size ? got : size * 2 + 64;   // it grew meanwhile
-    }
-    RegCloseKey(handle);
-    if (rc == ERROR_FILE_NOT_FOUND)
-        rc = ERROR_SUCCESS;
     *error = rc;
     return rc == ERROR_SUCCESS;
 }
@@ -591,13 +608,31 @@ struct shownvalue {
     int         passes;
 };
 
-static void showvalue(const boxvalue *bv, shownvalue *s)
+// The key that list has open with full access: values of one key come one
+// after another in the tables, so each key is opened once for them.
+struct openkey {
+    HKEY        root;
+    const char *key;
+    HKEY        handle;
+    LONG        rc;
+};
+
+static void showvalue(const boxvalue *bv, shownvalue *s, openkey *open)
 {
     DWORD error;
     const WCHAR *key = widen(bv->key), *name = widen(bv->name);
 
+    if (!open->key || open->root != bv->root || !sametextA(open->key, bv->key)) {
+        if (open->key && open->rc == ERROR_SUCCESS)
+            RegCloseKey(open->handle);
+        open->root = bv->root;
+        open->key = bv->key;
+        open->rc = RegOpenKeyExW(bv->root, key, 0, KEY_ALL_ACCESS, &open->handle);
+    }
     s->box = bv;
-    s->full = readvalue(bv->root, key, name, KEY_ALL_ACCESS, &s->value, &error);
+    novalue(bv->root, key, name, &s->value);
+    s->full = open->rc == ERROR_FILE_NOT_FOUND ||
+              (open->rc == ERROR_SUCCESS && queryvalue(open->handle, &s->value) == ERROR_SUCCESS);
     s->readable = s->full || readvalue(bv->root, key, name, KEY_READ, &s->value, &error);
     s->passes = s->full && bv->read && s->value.present && s->value.size <= 2048 &&
                 ticks(s->value.type, s->value.data, s->value.size, bv->read->test);
@@ -635,13 +670,9 @@ static void addjsonvalue(buffer *b, const shownvalue *s)
     addjsonstring(b, v->name, lstrlenW(v->name));
     addtext(b, v->present ? ", \"present\": true, \"type\": " : ", \"present\": false, \"type\": null");
     if (v->present) {
-        if (typetext(v->type)) {
-            addchar(b, L'"');
-            addtext(b, typetext(v->type));
-            addchar(b, L'"');
-        } else {
-            addnumber(b, v->type);
-        }
+        addchar(b, L'"');
+        addtypename(b, v->type);
+        addchar(b, L'"');
     }
     addtext(b, ", \"data\": ");
     if (!v->present) {
@@ -747,6 +778,7 @@ static int listcommand(listform form)
     if (form == list_json)
         say("[");
     int first = 1;
+    openkey open = {};
     for (int d = 0; d < COUNT(alldialogs); d++)
         for (int i = 0; i < alldialogs[d].nboxes; i++) {
             const boxrow *box = &alldialogs[d].boxes[i];
@@ -755,7 +787,7 @@ static int listcommand(listform form)
             int n = boxvalues(&alldialogs[d], box->id, values, maxboxvalues);
             int on = 0;
             for (int v = 0; v < n; v++) {
-                showvalue(&values[v], &shown[v]);
+                showvalue(&values[v], &shown[v], &open);
                 on |= shown[v].passes;
             }
             if (form == list_json) {
@@ -804,6 +836,8 @@ static int listcommand(listform form)
                 sayline();
             }
         }
+    if (open.key && open.rc == ERROR_SUCCESS)
+        RegCloseKey(open.handle);
     if (form == list_json)
         say("\r\n]\r\n");
     return 0;
@@ -881,8 +915,7 @@ static int currentvalue(changer *c, const regvalue *want, regvalue *v, DWORD *er
                 return 1;
             }
     if (!keythere(c, want->root, want->key)) {
-        regvalue absent = { want->root, want->key, want->name, 0, 0, NULL, 0 };
-        *v = absent;
+        novalue(want->root, want->key, want->name, v);
         return 1;
     }
     return readvalue(want->root, want->key, want->name, KEY_QUERY_VALUE, v, error);
@@ -1768,7 +1801,7 @@ static int usage(const char *command)
     return 2;
 }
 
-static int run(int argc, WCHAR **argv)
+int run(int argc, WCHAR **argv)
 {
     if (argc < 2) {
         complain("name a command; \"tolvctl help\" lists them");

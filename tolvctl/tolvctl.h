@@ -97,6 +97,12 @@ void writereg(buffer *file, const regimage *image, const WCHAR *kind, const WCHA
 int readreg(const BYTE *data, size_t size, const WCHAR *file, regimage *image,
             const WCHAR **note, buffer *error);
 
+// ---- commands -------------------------------------------------------------------
+
+// Runs the command that argv names (argv[0] is the program); its exit code.
+// What it prints waits in out and err until flush().
+int run(int argc, WCHAR **argv);
+
 // ---- files ----------------------------------------------------------------------
 
 // The whole file; 0 with the system's error code when it cannot be read.

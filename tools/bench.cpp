@@ -16,6 +16,7 @@
 #include <string.h>
 #include "policy.h"
 #include "resource.h"
+#include "tolvctl.h"
 
 extern HINSTANCE happ;
 INT_PTR CALLBACK dlgtweakproc(HWND, UINT, WPARAM, LPARAM);
@@ -324,6 +325,90 @@ static void measureapply(const dialog *d, HWND dlg, double *program, double *flo
     *floor = median(f, applysamples);
 }
 
+// ---- tolvctl list ------------------------------------------------------------------
+//
+// The whole command, formatting and output to NUL included, in-process,
+// against each value it shows read as the dialogs read it: the key opened
+// with full access, up to 2,048 bytes, the key closed.
+
+struct listvalue {
+    HKEY root;
+    WCHAR key[128], name[64];
+};
+
+static listvalue listvalues[128];
+static int nlistvalues;
+
+static void addlistvalue(HKEY root, const char *key, const char *name)
+{
+    listvalue v = { root, {}, {} };
+    MultiByteToWideChar(CP_ACP, 0, key, -1, v.key, COUNT(v.key));
+    MultiByteToWideChar(CP_ACP, 0, name, -1, v.name, COUNT(v.name));
+    for (int i = 0; i < nlistvalues; i++)
+        if (listvalues[i].root == root && !lstrcmpiW(listvalues[i].key, v.key) &&
+            !lstrcmpiW(listvalues[i].name, v.name))
+            return;
+    if (nlistvalues == COUNT(listvalues))
+        fail("more values than the list floor has room for");
+    listvalues[nlistvalues++] = v;
+}
+
+static void addtarget(void *context, const target *t, int ticked)
+{
+    (void)context;
+    (void)ticked;
+    addlistvalue(t->root, t->key, t->name);
+}
+
+static void floorlist(void)
+{
+    BYTE data[2048];
+
+    for (int i = 0; i < nlistvalues; i++) {
+        HKEY key;
+        DWORD type, size = sizeof data;
+        if (RegOpenKeyExW(listvalues[i].root, listvalues[i].key, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+            continue;
+        (void)RegQueryValueExW(key, listvalues[i].name, NULL, &type, data, &size);   // absent is part of it
+        RegCloseKey(key);
+    }
+}
+
+static void measurelist(double *program, double *floor)
+{
+    static double p[opensamples], f[opensamples];
+    WCHAR name[] = L"tolvctl", list[] = L"list";
+    WCHAR *args[] = { name, list, NULL };
+    HANDLE nul = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
+    HANDLE stdout_ = GetStdHandle(STD_OUTPUT_HANDLE);
+
+    for (int d = 0; d < COUNT(dialogs); d++) {
+        const policydialog *pd = dialogs[d].tables;
+        for (int i = 0; i < pd->nreads; i++)
+            addlistvalue(pd->reads[i].root, pd->reads[i].key, pd->reads[i].name);
+        walkapply(pd, NULL, floorstate, addtarget);
+    }
+    if (nul == INVALID_HANDLE_VALUE || !SetStdHandle(STD_OUTPUT_HANDLE, nul))
+        fail("the list's output could not be sent to NUL");
+    for (int s = 0; s < opensamples; s++)
+        for (int turn = 0; turn < 2; turn++) {
+            double start = milliseconds();
+            if ((turn + s) % 2 == 0) {
+                if (run(2, args) != 0)
+                    fail("tolvctl list failed");
+                flush();
+                p[s] = milliseconds() - start;
+            } else {
+                floorlist();
+                f[s] = milliseconds() - start;
+            }
+        }
+    (void)SetStdHandle(STD_OUTPUT_HANDLE, stdout_);     // the old handle was valid a moment ago
+    (void)CloseHandle(nul);
+    *program = median(p, opensamples);
+    *floor = median(f, opensamples);
+}
+
 // ---- start-up --------------------------------------------------------------------
 
 static char bindir[MAX_PATH];
@@ -401,9 +486,11 @@ static void row(const char *what, double program, double floor, double target)
 
 int main(int argc, char **argv)
 {
-    if (argc != 4)
-        fail("usage: tolvane_bench <bytes of Tolvane.exe> <of Varrowen.dll> <of bare.exe>, stripped");
+    if (argc != 6)
+        fail("usage: tolvane_bench <bytes of Tolvane.exe> <of Varrowen.dll> <of bare.exe> "
+             "<of tolvctl.exe> <of the x64 tolvctl.exe>, stripped");
     long exe = atol(argv[1]), dll = atol(argv[2]), bare = atol(argv[3]);
+    long tool = atol(argv[4]), tool64 = atol(argv[5]);
 
     if (!GetModuleFileNameA(NULL, bindir, sizeof bindir) || !strrchr(bindir, '\\'))
         fail("the benchmark's own folder is not known");
@@ -442,12 +529,21 @@ int main(int argc, char **argv)
     }
 
     double program, floor;
+    measurelist(&program, &floor);
+    printf("%-36s %11s %11s\n", "", "tolvctl", "floor");
+    row("tolvctl list, all 62 settings", program, floor, 1.10);
+    printf("%-36s %8d values\n", "  read by both", nlistvalues);
+
     measurestart(&program, &floor);
     row("start-up to main window", program, floor, 1.05);
 
     printf("%-36s %8.1f KiB (bare.exe %.1f KiB)   <= 64 KiB  %s\n", "Tolvane.exe + Varrowen.dll, stripped",
            (exe + dll) / 1024.0, bare / 1024.0, exe + dll <= 65536 ? "met" : "missed");
     printf("%-36s %8ld B + %ld B = %ld B\n", "", exe, dll, exe + dll);
+    printf("%-36s %8.1f KiB   <= 48 KiB  %s\n", "tolvctl.exe, stripped", tool / 1024.0,
+           tool <= 49152 ? "met" : "missed");
+    printf("%-36s %8.1f KiB   <= 64 KiB  %s\n", "x64 tolvctl.exe, stripped", tool64 / 1024.0,
+           tool64 <= 65536 ? "met" : "missed");
     printf("samples: %d per open, %d per Apply (two Applies each), %d per start-up\n",
            opensamples, applysamples, startsamples);
     return 0;
