@@ -437,7 +437,8 @@ TEST_F(tolvctltest, listings_match_the_templates_and_the_docs)
 
     ran md = tolvctl("list --markdown");
     EXPECT_EQ(0u, md.code);
-    EXPECT_EQ(readall(SOURCEDIR "\\docs\\settings.md"), md.out);
+    EXPECT_TRUE(readall(SOURCEDIR "\\docs\\settings.md") == md.out)
+        << "docs/settings.md is not what tolvctl list --markdown prints";
 }
 
 // ---- exit codes, bad files and what they leave alone --------------------------------

@@ -158,6 +158,23 @@ static int sameword(const WCHAR *given, const char *word)
     return !*given && !*word;
 }
 
+int prefixis(const WCHAR *text, size_t length, const char *word)
+{
+    for (size_t i = 0; word[i]; i++)
+        if (i == length || text[i] != (BYTE)word[i])
+            return 0;
+    return 1;
+}
+
+// The data text of a table: a short hexadecimal numeral.
+static DWORD hexnumber(const char *text)
+{
+    DWORD number = 0;
+    for (; *text; text++)
+        number = number * 16 + (*text <= '9' ? *text - '0' : lowerascii(*text) - 'a' + 10);
+    return number;
+}
+
 // ---- output -------------------------------------------------------------------
 
 buffer out, err;
@@ -177,13 +194,10 @@ static void flushto(buffer *b, DWORD which)
         (void)WriteConsoleW(handle, text, (DWORD)length, &written, NULL);
     } else {
         int n = WideCharToMultiByte(CP_UTF8, 0, text, (int)length, NULL, 0, NULL, NULL);
-        char *utf8 = (char *)HeapAlloc(GetProcessHeap(), 0, n ? n : 1);
-        if (utf8) {
-            WideCharToMultiByte(CP_UTF8, 0, text, (int)length, utf8, n, NULL, NULL);
-            // Nowhere to report a failed write of the output itself.
-            (void)WriteFile(handle, utf8, n, &written, NULL);
-            (void)HeapFree(GetProcessHeap(), 0, utf8);
-        }
+        char *utf8 = (char *)grab(n);
+        WideCharToMultiByte(CP_UTF8, 0, text, (int)length, utf8, n, NULL, NULL);
+        // Nowhere to report a failed write of the output itself.
+        (void)WriteFile(handle, utf8, n, &written, NULL);
     }
     b->size = 0;
 }
@@ -596,6 +610,76 @@ static int findsetting(const WCHAR *name, const dialogboxes **dialog, const boxr
     return 0;
 }
 
+// ---- local Group Policy -----------------------------------------------------------------
+//
+// The local policy object's two Registry.pol files, which Group Policy
+// applies again at every refresh: what they do to the values that tolvctl
+// shows and changes.
+
+// %SystemRoot%\System32\GroupPolicy\side\Registry.pol; a 32-bit process on
+// 64-bit Windows reaches the real System32 as Sysnative.
+static const WCHAR *grouppolicyfile(const char *side)
+{
+    WCHAR windows[MAX_PATH];
+    BOOL wow64 = FALSE;
+    buffer path = {};
+
+    if (!GetWindowsDirectoryW(windows, MAX_PATH))
+        return NULL;
+    if (!IsWow64Process(GetCurrentProcess(), &wow64))
+        wow64 = FALSE;
+    addtext(&path, windows);
+    addtext(&path, wow64 ? "\\Sysnative\\GroupPolicy\\" : "\\System32\\GroupPolicy\\");
+    addtext(&path, side);
+    addtext(&path, "\\Registry.pol");
+    return textof(&path);
+}
+
+// What both files do, in file order; a file that cannot be parsed adds
+// nothing and gets one warning with the byte where it went wrong.
+static void loadgrouppolicy(regimage *actions)
+{
+    static const struct { const char *side; HKEY root; } sides[] = {
+        { "User", HKEY_CURRENT_USER }, { "Machine", HKEY_LOCAL_MACHINE },
+    };
+
+    for (int i = 0; i < COUNT(sides); i++) {
+        const WCHAR *path = grouppolicyfile(sides[i].side);
+        buffer contents = {};
+        regimage file = {};
+        DWORD error;
+        size_t offset;
+        const char *why;
+        if (!path || !readfile(path, &contents, &error))
+            continue;   // no local policy on this side
+        if (!readpol(contents.data, contents.size, sides[i].root, &file, &offset, &why)) {
+            addtext(&err, "tolvctl: warning: ");
+            addtext(&err, path);
+            addtext(&err, ": byte ");
+            addnumber(&err, (unsigned long)offset);
+            addtext(&err, ": ");
+            addtext(&err, why);
+            addtext(&err, "; nothing of it is shown\r\n");
+            continue;
+        }
+        for (int j = 0; j < file.nvalues; j++)
+            addvalue(actions, &file.values[j]);
+    }
+}
+
+// The last action of local Group Policy on the value, or NULL.
+static const regvalue *grouppolicyon(const regimage *actions, const regvalue *v)
+{
+    const regvalue *found = NULL;
+
+    for (int i = 0; i < actions->nvalues; i++) {
+        const regvalue *a = &actions->values[i];
+        if (samekey(a->root, a->key, v->root, v->key) && (!a->name || sametext(a->name, v->name)))
+            found = a;
+    }
+    return found;
+}
+
 // ---- list -----------------------------------------------------------------------------
 
 // What list shows of one value: its state, and whether it alone would tick
@@ -606,6 +690,7 @@ struct shownvalue {
     int         readable;   // 0: the key or value could not be read at all
     int         full;       // the key opens with full access
     int         passes;
+    const regvalue *policy; // what local Group Policy does to it, or NULL
 };
 
 // The key that list has open with full access: values of one key come one
@@ -658,6 +743,23 @@ static void addjsonstring(buffer *b, const WCHAR *text, size_t length)
     addchar(b, L'"');
 }
 
+// A number for a REG_DWORD, a string for a REG_SZ, hex text otherwise.
+static void addjsondata(buffer *b, const regvalue *v)
+{
+    if (v->type == REG_DWORD && v->size == 4) {
+        DWORD number;
+        CopyMemory(&number, v->data, 4);
+        addnumber(b, number);
+    } else if (v->type == REG_SZ && isstring(v)) {
+        addjsonstring(b, (const WCHAR *)v->data, v->size / sizeof(WCHAR) - 1);
+    } else {
+        addchar(b, L'"');
+        for (DWORD i = 0; i < v->size; i++)
+            addhex(b, v->data[i], 2);
+        addchar(b, L'"');
+    }
+}
+
 static void addjsonvalue(buffer *b, const shownvalue *s)
 {
     const regvalue *v = &s->value;
@@ -675,21 +777,22 @@ static void addjsonvalue(buffer *b, const shownvalue *s)
         addchar(b, L'"');
     }
     addtext(b, ", \"data\": ");
-    if (!v->present) {
+    if (v->present)
+        addjsondata(b, v);
+    else
         addtext(b, "null");
-    } else if (v->type == REG_DWORD && v->size == 4) {
-        DWORD number;
-        CopyMemory(&number, v->data, 4);
-        addnumber(b, number);
-    } else if (v->type == REG_SZ && isstring(v)) {
-        addjsonstring(b, (const WCHAR *)v->data, v->size / sizeof(WCHAR) - 1);
+    addtext(b, s->passes ? ", \"passes\": true, \"group_policy\": " : ", \"passes\": false, \"group_policy\": ");
+    if (!s->policy) {
+        addtext(b, "null}");
+    } else if (!s->policy->present) {
+        addtext(b, "{\"action\": \"delete\"}}");
     } else {
-        addchar(b, L'"');
-        for (DWORD i = 0; i < v->size; i++)
-            addhex(b, v->data[i], 2);
-        addchar(b, L'"');
+        addtext(b, "{\"action\": \"set\", \"type\": \"");
+        addtypename(b, s->policy->type);
+        addtext(b, "\", \"data\": ");
+        addjsondata(b, s->policy);
+        addtext(b, "}}");
     }
-    addtext(b, s->passes ? ", \"passes\": true}" : ", \"passes\": false}");
 }
 
 // The preset names that tick a box of Set Restrictions, comma-separated.
@@ -745,7 +848,7 @@ static void addmarkdownbox(buffer *b, const dialogboxes *d, const boxrow *box)
             addtext(b, " (read only)");
         else if (!values[i].read)
             addtext(b, " (written only)");
-        else if (values[i].read->test != tick_eq1 || lstrcmpA(values[i].write->data, "1")) {
+        else if (values[i].read->test != tick_eq1 || !sametextA(values[i].write->data, "1")) {
             addtext(b, " (");
             addtext(b, tickwords[values[i].read->test]);
             addchar(b, L')');
@@ -760,13 +863,10 @@ static int listcommand(listform form)
 {
     if (form == list_markdown) {
         say("# Settings\r\n\r\n"
-            "Every setting of Tolvane's two dialogs, as `tolvctl list --markdown` prints it. "
-            "A setting is named by its name or by `tweak.ID` or `restrict.ID`. On, it writes "
-            "each of its values with the data shown, as `REG_DWORD`; off, it deletes them. "
-            "Its box is ticked when one of the values that it reads passes its test: equal "
-            "to 1 unless another test is shown. A value marked read only ticks the box but "
-            "is never written; one marked written only never ticks it. The presets are the "
-            "quick settings of Set Restrictions that tick the box.\r\n\r\n"
+            "Every setting of both dialogs, as `tolvctl list --markdown` prints it. On writes "
+            "each value with the data shown, as `REG_DWORD`; off deletes them. The box is "
+            "ticked when a value that it reads passes its test, equal to 1 unless another is "
+            "shown. The presets are the quick settings that tick it.\r\n\r\n"
             "| Name | Dialog | Caption | Registry values, and the data written when on | Presets |\r\n"
             "|---|---|---|---|---|\r\n");
         for (int d = 0; d < COUNT(alldialogs); d++)
@@ -775,9 +875,11 @@ static int listcommand(listform form)
         return 0;
     }
 
+    regimage policy = {};
+    loadgrouppolicy(&policy);
     if (form == list_json)
         say("[");
-    int first = 1;
+    int first = 1, marked = 0;
     openkey open = {};
     for (int d = 0; d < COUNT(alldialogs); d++)
         for (int i = 0; i < alldialogs[d].nboxes; i++) {
@@ -788,6 +890,7 @@ static int listcommand(listform form)
             int on = 0;
             for (int v = 0; v < n; v++) {
                 showvalue(&values[v], &shown[v], &open);
+                shown[v].policy = grouppolicyon(&policy, &shown[v].value);
                 on |= shown[v].passes;
             }
             if (form == list_json) {
@@ -833,6 +936,15 @@ static int listcommand(listform form)
                     say(", no full access: the dialog shows it clear");
                 else if (s->value.present)
                     say(s->passes ? ", passes" : ", does not pass");
+                if (s->policy) {
+                    say(" [local Group Policy: ");
+                    if (s->policy->present)
+                        adddescription(&out, s->policy);
+                    else
+                        say("deletes it");
+                    say("]");
+                    marked++;
+                }
                 sayline();
             }
         }
@@ -840,6 +952,11 @@ static int listcommand(listform form)
         RegCloseKey(open.handle);
     if (form == list_json)
         say("\r\n]\r\n");
+    if (marked) {
+        say("[local Group Policy: ...] marks the values that local Group Policy sets or deletes: "
+            "it applies them again at its next refresh, whatever is changed here.");
+        sayline();
+    }
     return 0;
 }
 
@@ -854,6 +971,7 @@ struct changer {
     int      dryrun;
     int      failures;
     int      changes;
+    regimage policy;    // what local Group Policy does to values
     regimage planned;   // dry run: values set or deleted, keys made (NULL names)
     regimage removed;   // dry run: keys removed (in absent)
 };
@@ -919,6 +1037,23 @@ static int currentvalue(changer *c, const regvalue *want, regvalue *v, DWORD *er
         return 1;
     }
     return readvalue(want->root, want->key, want->name, KEY_QUERY_VALUE, v, error);
+}
+
+// A line when local Group Policy will undo the value's new state at its
+// next refresh.
+static void notegrouppolicy(changer *c, const regvalue *v)
+{
+    const regvalue *p = grouppolicyon(&c->policy, v);
+
+    if (!p || samedata(p, v))
+        return;
+    addverb("note");
+    addvaluepath(&out, v);
+    say(p->present ? ": local Group Policy sets it back to " : ": local Group Policy deletes it again");
+    if (p->present)
+        adddescription(&out, p);
+    say(" at its next refresh");
+    sayline();
 }
 
 static void plan(changer *c, const regvalue *v)
@@ -997,90 +1132,63 @@ static void makekey(changer *c, HKEY root, const WCHAR *key)
     }
 }
 
-// Sets a value to exactly the type and bytes of v.
-static void setvalue(changer *c, const regvalue *v)
+// The value's path, and " = " and what it holds, or " (absent)".
+static void addvalueline(const regvalue *v)
 {
-    regvalue before;
-    DWORD error;
-
-    if (!currentvalue(c, v, &before, &error)) {
-        failed(c, v, error);
-        return;
-    }
-    if (samedata(&before, v)) {
-        addverb("unchanged");
-        addvaluepath(&out, v);
+    addvaluepath(&out, v);
+    if (v->present) {
         say(" = ");
         adddescription(&out, v);
-        sayline();
-        return;
-    }
-    if (!ensurekey(c, v->root, v->key, &error)) {
-        failed(c, v, error);
-        return;
-    }
-    if (c->dryrun) {
-        error = keyexists(v->root, v->key) ? tryaccess(v->root, v->key, KEY_SET_VALUE) : ERROR_SUCCESS;
     } else {
-        HKEY handle;
-        error = RegOpenKeyExW(v->root, v->key, 0, KEY_SET_VALUE, &handle);
-        if (error == ERROR_SUCCESS) {
-            error = RegSetValueExW(handle, v->name, 0, v->type, v->data, v->size);
-            RegCloseKey(handle);
-        }
+        say(" (absent)");
     }
-    if (error != ERROR_SUCCESS) {
-        failed(c, v, error);
-        return;
-    }
-    plan(c, v);
-    addverb("set");
-    addvaluepath(&out, v);
-    say(" = ");
-    adddescription(&out, v);
-    say(" (was ");
-    adddescription(&out, &before);
-    say(")");
-    sayline();
 }
 
-static void deletevalue(changer *c, const regvalue *v)
+// Sets a value to exactly the type and bytes of v, or deletes it when v is
+// absent; a missing key is made for a value to be set.
+static void changevalue(changer *c, const regvalue *v)
 {
     regvalue before;
     DWORD error;
 
-    if (!currentvalue(c, v, &before, &error)) {
-        failed(c, v, error);
-        return;
-    }
-    if (!before.present) {
+    if (!currentvalue(c, v, &before, &error))
+        goto failure;
+    if (samedata(&before, v)) {
         addverb("unchanged");
-        addvaluepath(&out, v);
-        say(" (absent)");
-        sayline();
-        return;
-    }
-    if (c->dryrun) {
-        error = tryaccess(v->root, v->key, KEY_SET_VALUE);
+        addvalueline(v);
     } else {
-        HKEY handle;
-        error = RegOpenKeyExW(v->root, v->key, 0, KEY_SET_VALUE, &handle);
-        if (error == ERROR_SUCCESS) {
-            error = RegDeleteValueW(handle, v->name);
-            RegCloseKey(handle);
+        if (v->present && !ensurekey(c, v->root, v->key, &error))
+            goto failure;
+        if (c->dryrun) {
+            error = keyexists(v->root, v->key) ? tryaccess(v->root, v->key, KEY_SET_VALUE) : ERROR_SUCCESS;
+        } else {
+            HKEY handle;
+            error = RegOpenKeyExW(v->root, v->key, 0, KEY_SET_VALUE, &handle);
+            if (error == ERROR_SUCCESS) {
+                error = v->present ? RegSetValueExW(handle, v->name, 0, v->type, v->data, v->size)
+                                   : RegDeleteValueW(handle, v->name);
+                RegCloseKey(handle);
+            }
         }
+        if (error != ERROR_SUCCESS)
+            goto failure;
+        plan(c, v);
+        if (v->present) {
+            addverb("set");
+            addvalueline(v);
+        } else {
+            addverb("deleted");
+            addvaluepath(&out, v);
+        }
+        say(" (was ");
+        adddescription(&out, &before);
+        say(")");
     }
-    if (error != ERROR_SUCCESS) {
-        failed(c, v, error);
-        return;
-    }
-    plan(c, v);
-    addverb("deleted");
-    addvaluepath(&out, v);
-    say(" (was ");
-    adddescription(&out, &before);
-    say(")");
     sayline();
+    notegrouppolicy(c, v);
+    return;
+failure:
+    failed(c, v, error);
 }
 
 // Whether a key holds no values and no keys, as the run has left it. A dry
@@ -1187,9 +1295,9 @@ static void restoreimage(changer *c, const regimage *image)
             if (!recordedabsent(image, v->root, v->key))
                 makekey(c, v->root, v->key);
         } else if (v->present) {
-            setvalue(c, v);
+            changevalue(c, v);
         } else {
-            deletevalue(c, v);
+            changevalue(c, v);
         }
     }
     int *order = (int *)grab((image->nabsent + 1) * sizeof(int));
@@ -1298,11 +1406,12 @@ typedef HRESULT (WINAPI *getfolderpath)(HWND, int, HANDLE, DWORD, LPWSTR);
 // The journal's folder, made when missing; NULL after a message.
 static const WCHAR *journalfolder(void)
 {
-    static WCHAR folder[MAX_PATH + 32];
+    WCHAR appdata[MAX_PATH];
+    buffer folder = {};
     // shell32 is loaded only by the commands that journal.
     HMODULE shell = LoadLibraryW(L"shell32.dll");
     getfolderpath get = shell ? (getfolderpath)(void *)GetProcAddress(shell, "SHGetFolderPathW") : NULL;
-    HRESULT hr = get ? get(NULL, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, NULL, 0, folder) : E_FAIL;
+    HRESULT hr = get ? get(NULL, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, NULL, 0, appdata) : E_FAIL;
 
     if (shell)
         (void)FreeLibrary(shell);   // nothing of it is used after this
@@ -1310,30 +1419,29 @@ static const WCHAR *journalfolder(void)
         complain("the local application data folder is not known");
         return NULL;
     }
-    lstrcatW(folder, L"\\Tolvane");
-    if (!CreateDirectoryW(folder, NULL) && GetLastError() != ERROR_ALREADY_EXISTS) {
-        complain("cannot make ", folder);
-        return NULL;
+    addtext(&folder, appdata);
+    static const char *const parts[] = { "\\Tolvane", "\\undo" };
+    for (int i = 0; i < COUNT(parts); i++) {
+        addtext(&folder, parts[i]);
+        if (!CreateDirectoryW(textof(&folder), NULL) && GetLastError() != ERROR_ALREADY_EXISTS) {
+            complain("cannot make ", textof(&folder));
+            return NULL;
+        }
     }
-    lstrcatW(folder, L"\\undo");
-    if (!CreateDirectoryW(folder, NULL) && GetLastError() != ERROR_ALREADY_EXISTS) {
-        complain("cannot make ", folder);
-        return NULL;
-    }
-    return folder;
+    return textof(&folder);
 }
 
 // The numbers of the journal's entries, ascending.
 static int journalentries(const WCHAR *folder, unsigned **numbers)
 {
-    WCHAR pattern[MAX_PATH + 40];
+    buffer pattern = {};
     WIN32_FIND_DATAW found;
     int n = 0, room = 0;
 
     *numbers = NULL;
-    lstrcpyW(pattern, folder);
-    lstrcatW(pattern, L"\\*.reg");
-    HANDLE search = FindFirstFileW(pattern, &found);
+    addtext(&pattern, folder);
+    addtext(&pattern, "\\*.reg");
+    HANDLE search = FindFirstFileW(textof(&pattern), &found);
     if (search == INVALID_HANDLE_VALUE)
         return 0;
     do {
@@ -1341,7 +1449,7 @@ static int journalentries(const WCHAR *folder, unsigned **numbers)
         int digits = 0;
         while (found.cFileName[digits] >= L'0' && found.cFileName[digits] <= L'9' && digits < 9)
             number = number * 10 + (found.cFileName[digits++] - L'0');
-        if (digits != 8 || lstrcmpiW(found.cFileName + 8, L".reg"))
+        if (digits != 8 || !sameword(found.cFileName + 8, ".reg"))
             continue;
         if (n == room) {
             room = room ? room * 2 : 128;
@@ -1417,27 +1525,43 @@ static int boxstate(void *context, int id)
     return -1;
 }
 
+// A target as its box leaves it: set to the data Apply writes, or absent.
+static regvalue targetvalue(const target *tg, int ticked)
+{
+    regvalue v = { tg->root, widen(tg->key), widen(tg->name), ticked, 0, NULL, 0 };
+    if (ticked) {
+        DWORD *data = (DWORD *)grab(sizeof(DWORD));
+        *data = hexnumber(tg->data);
+        v.type = REG_DWORD;
+        v.data = (const BYTE *)data;
+        v.size = sizeof(DWORD);
+    }
+    return v;
+}
+
 static void writetarget(void *context, const target *tg, int ticked)
 {
     applycontext *a = (applycontext *)context;
-    const WCHAR *key = widen(tg->key), *name = widen(tg->name);
+    regvalue v = targetvalue(tg, ticked);
 
     if (a->t) {
         // A value to be set may need its key made; one to be deleted not.
         if (ticked)
-            touchkey(a->t, tg->root, key);
-        touchvalue(a->t, tg->root, key, name);
+            touchkey(a->t, v.root, v.key);
+        touchvalue(a->t, v.root, v.key, v.name);
         return;
     }
-    if (ticked) {
-        DWORD *data = (DWORD *)grab(sizeof(DWORD));
-        *data = strtoul(tg->data, NULL, 16);
-        regvalue v = { tg->root, key, name, 1, REG_DWORD, (const BYTE *)data, sizeof(DWORD) };
-        setvalue(a->c, &v);
-    } else {
-        regvalue v = { tg->root, key, name, 0, 0, NULL, 0 };
-        deletevalue(a->c, &v);
-    }
+    changevalue(a->c, &v);
+}
+
+// parent\leaf, the path of a key that Apply makes sure of.
+static const WCHAR *keypath(const char *parent, const char *leaf)
+{
+    buffer path = {};
+    addtext(&path, parent);
+    addchar(&path, L'\\');
+    addtext(&path, leaf);
+    return textof(&path);
 }
 
 static int testopens(void *context, const char *path)
@@ -1449,14 +1573,10 @@ static int testopens(void *context, const char *path)
 static void prepkey(void *context, const char *parent, const char *leaf)
 {
     applycontext *a = (applycontext *)context;
-    buffer path = {};
-    addtext(&path, parent);
-    addchar(&path, L'\\');
-    addtext(&path, leaf);
     if (a->t)
-        touchkey(a->t, HKCU, textof(&path));
+        touchkey(a->t, HKCU, keypath(parent, leaf));
     else
-        makekey(a->c, HKCU, textof(&path));
+        makekey(a->c, HKCU, keypath(parent, leaf));
 }
 
 // The command line as the journal notes it.
@@ -1483,9 +1603,10 @@ static int finish(changer *c, const WCHAR *entry)
 // Sets boxes of the dialogs to the states given (one array per dialog),
 // as Apply would for those boxes; with prepare, after the key preparation
 // of Set Restrictions, as the dialog's Apply does.
-static int changeboxes(const int *const *states, int prepare, int dryrun, const WCHAR *command)
+static int changeboxes(int *const *states, int prepare, int dryrun, const WCHAR *command)
 {
     changer c = {};
+    loadgrouppolicy(&c.policy);
     touched t = {};
     const WCHAR *entry = NULL;
 
@@ -1513,45 +1634,81 @@ static int changeboxes(const int *const *states, int prepare, int dryrun, const 
 
 static int usage(const char *command);
 
-static int setcommand(int argc, WCHAR **argv, int first, int dryrun)
+// The state of every box of both dialogs: -1 (left alone), 0 or 1.
+static int **nostates(void)
 {
-    int *states[COUNT(alldialogs)];
-    int named = 0;
-
+    int **states = (int **)grab(COUNT(alldialogs) * sizeof *states);
     for (int d = 0; d < COUNT(alldialogs); d++) {
         states[d] = (int *)grab(alldialogs[d].nboxes * sizeof(int));
         for (int i = 0; i < alldialogs[d].nboxes; i++)
             states[d][i] = -1;
     }
+    return states;
+}
+
+// One SETTING=on|off into the states: 0, or 2 after the message (and the
+// usage of command when the argument is no SETTING=... at all).
+static int namestate(int **states, const WCHAR *arg, const char *command)
+{
+    const WCHAR *equals = arg;
+    while (*equals && *equals != L'=')
+        equals++;
+    if (!*equals) {
+        complain("expected SETTING=on or SETTING=off, not ", arg);
+        return usage(command);
+    }
+    const WCHAR *name = wcopy(arg, equals - arg);
+    const dialogboxes *dialog;
+    const boxrow *box;
+    if (!findsetting(name, &dialog, &box)) {
+        complain("unknown setting ", name, "; \"tolvctl list\" shows them all");
+        return 2;
+    }
+    int on = sameword(equals + 1, "on");
+    if (!on && !sameword(equals + 1, "off")) {
+        complain("a setting is on or off, not ", equals + 1);
+        return 2;
+    }
+    int *state = &states[dialog - alldialogs][box - dialog->boxes];
+    if (*state >= 0) {
+        complain("the setting is named twice: ", name);
+        return 2;
+    }
+    *state = on;
+    return 0;
+}
+
+// The 43 boxes of Set Restrictions as the preset sets them: 0, or 2 after
+// the message.
+static int presetstates(int **states, const WCHAR *preset)
+{
+    int p = 0;
+    while (p < COUNT(presetnames) && !sameword(preset, presetnames[p]))
+        p++;
+    if (p == COUNT(presetnames)) {
+        complain("unknown preset ", preset, "; the presets are school, cyber-cafe, "
+                 "highly-restricted and clear-all");
+        return 2;
+    }
+    for (int d = 0; d < COUNT(alldialogs); d++)
+        for (int i = 0; i < alldialogs[d].nboxes; i++)
+            for (int r = 0; alldialogs[d].tables == &restrictdialog && r < COUNT(presets); r++)
+                if (presets[r].id == alldialogs[d].boxes[i].id)
+                    states[d][i] = presets[r].ticked[p];
+    return 0;
+}
+
+static int setcommand(int argc, WCHAR **argv, int first, int dryrun)
+{
+    int **states = nostates();
+    int named = 0;
+
     for (int i = first; i < argc; i++) {
-        const WCHAR *arg = argv[i];
-        if (!lstrcmpW(arg, L"--dry-run"))
+        if (sameword(argv[i], "--dry-run"))
             continue;
-        const WCHAR *equals = arg;
-        while (*equals && *equals != L'=')
-            equals++;
-        if (!*equals) {
-            complain("expected SETTING=on or SETTING=off, not ", arg);
-            return usage("set");
-        }
-        const WCHAR *name = wcopy(arg, equals - arg);
-        int on = sameword(equals + 1, "on"), off = sameword(equals + 1, "off");
-        const dialogboxes *dialog;
-        const boxrow *box;
-        if (!findsetting(name, &dialog, &box)) {
-            complain("unknown setting ", name, "; \"tolvctl list\" shows them all");
-            return 2;
-        }
-        if (!on && !off) {
-            complain("a setting is on or off, not ", equals + 1);
-            return 2;
-        }
-        int d = (int)(dialog - alldialogs), b = (int)(box - dialog->boxes);
-        if (states[d][b] >= 0) {
-            complain("the setting is named twice: ", name);
-            return 2;
-        }
-        states[d][b] = on;
+        int code = namestate(states, argv[i], "set");
+        if (code)
+            return code;
         named++;
     }
     if (!named) {
@@ -1564,9 +1721,10 @@ static int setcommand(int argc, WCHAR **argv, int first, int dryrun)
 static int applycommand(int argc, WCHAR **argv, int first, int dryrun)
 {
     const WCHAR *preset = NULL;
+    int **states = nostates();
 
     for (int i = first; i < argc; i++) {
-        if (!lstrcmpW(argv[i], L"--dry-run"))
+        if (sameword(argv[i], "--dry-run"))
             continue;
         if (preset) {
             complain("apply takes one preset");
@@ -1578,24 +1736,8 @@ static int applycommand(int argc, WCHAR **argv, int first, int dryrun)
         complain("apply needs a preset: school, cyber-cafe, highly-restricted or clear-all");
         return usage("apply");
     }
-    int p = 0;
-    while (p < COUNT(presetnames) && !sameword(preset, presetnames[p]))
-        p++;
-    if (p == COUNT(presetnames)) {
-        complain("unknown preset ", preset, "; the presets are school, cyber-cafe, "
-                 "highly-restricted and clear-all");
+    if (presetstates(states, preset))
         return 2;
-    }
-    int *states[COUNT(alldialogs)];
-    for (int d = 0; d < COUNT(alldialogs); d++) {
-        states[d] = (int *)grab(alldialogs[d].nboxes * sizeof(int));
-        for (int i = 0; i < alldialogs[d].nboxes; i++) {
-            states[d][i] = -1;
-            for (int r = 0; alldialogs[d].tables == &restrictdialog && r < COUNT(presets); r++)
-                if (presets[r].id == alldialogs[d].boxes[i].id)
-                    states[d][i] = presets[r].ticked[p];
-        }
-    }
     return changeboxes(states, 1, dryrun, commandline(argc, argv));
 }
 
@@ -1621,6 +1763,7 @@ static int restorecommand(const WCHAR *path, int dryrun, const WCHAR *command)
     regimage image = {};
     const WCHAR *note;
     changer c = {};
+    loadgrouppolicy(&c.policy);
     const WCHAR *entry = NULL;
 
     if (!loadreg(path, &image, &note))
@@ -1650,6 +1793,7 @@ static int undocommand(int dryrun)
     regimage image = {};
     const WCHAR *note;
     changer c = {};
+    loadgrouppolicy(&c.policy);
 
     if (!folder)
         return 1;
@@ -1684,13 +1828,8 @@ static void touchall(touched *t)
         const policydialog *pd = alldialogs[d].tables;
         for (int i = 0; i < pd->ntests; i++)
             touchkey(t, HKCU, widen(pd->tests[i].parent));
-        for (int i = 0; i < COUNT(preparedkeys); i++) {
-            buffer path = {};
-            addtext(&path, preparedkeys[i].parent);
-            addchar(&path, L'\\');
-            addtext(&path, preparedkeys[i].leaf);
-            touchkey(t, HKCU, textof(&path));
-        }
+        for (int i = 0; i < COUNT(preparedkeys); i++)
+            touchkey(t, HKCU, keypath(preparedkeys[i].parent, preparedkeys[i].leaf));
         for (int b = 0; b < alldialogs[d].nboxes; b++) {
             boxvalue values[maxboxvalues];
             int n = boxvalues(&alldialogs[d], alldialogs[d].boxes[b].id, values, maxboxvalues);
@@ -1728,6 +1867,236 @@ static int backupcommand(const WCHAR *path)
     return 0;
 }
 
+// ---- export -----------------------------------------------------------------------------
+//
+// Settings as files for other machines: a .reg file for reg import or
+// regedit, or Registry.pol files for Group Policy. Nothing in the registry
+// changes.
+
+// Group Policy removes what a policy object set when the object stops
+// applying only in these branches, under either root.
+static int inpolicybranch(const WCHAR *key)
+{
+    static const char *const branches[] = {
+        "Software\\Policies", "Software\\Microsoft\\Windows\\CurrentVersion\\Policies",
+    };
+    for (int i = 0; i < COUNT(branches); i++) {
+        const char *b = branches[i];
+        const WCHAR *k = key;
+        while (*b && *k && (BYTE)lowerascii(*b) == (*k >= L'A' && *k <= L'Z' ? *k + 32 : *k)) {
+            b++;
+            k++;
+        }
+        if (!*b && (!*k || *k == L'\\'))
+            return 1;
+    }
+    return 0;
+}
+
+// On: the target with the data Apply writes; off: its deletion. A target
+// that two rows write is exported once.
+static void exporttarget(void *context, const target *tg, int ticked)
+{
+    applycontext *a = (applycontext *)context;
+    regvalue v = targetvalue(tg, ticked);
+
+    for (int i = 0; i < a->t->nvalues; i++)
+        if (samevalue(&a->t->values[i], &v))
+            return;
+    addvalue(a->t, &v);
+}
+
+// Makes a folder and its missing parents; 0 with the error.
+static int makefolders(const WCHAR *path, DWORD *error)
+{
+    size_t length = lstrlenW(path);
+    WCHAR *part = wcopy(path, length);
+
+    for (size_t i = 1; i <= length; i++)
+        if (i == length || part[i] == L'\\' || part[i] == L'/') {
+            WCHAR kept = part[i];
+            part[i] = 0;
+            if (i > 2 || part[1] != L':') {     // not a drive alone
+                if (!CreateDirectoryW(part, NULL) && GetLastError() != ERROR_ALREADY_EXISTS) {
+                    DWORD attributes = GetFileAttributesW(part);
+                    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                        *error = GetLastError();
+                        return 0;
+                    }
+                }
+            }
+            part[i] = kept;
+        }
+    return 1;
+}
+
+static const WCHAR *joinpath(const WCHAR *folder, const char *name)
+{
+    buffer path = {};
+    addtext(&path, folder);
+    addchar(&path, L'\\');
+    addtext(&path, name);
+    return textof(&path);
+}
+
+struct exportfile {
+    const WCHAR *path;
+    const WCHAR *folder;    // made when missing
+    buffer       data;
+    int          records;
+};
+
+// gpt.ini of a local policy object: each side's version is 1 when it has a
+// file, and the extension lists name the registry client-side extension
+// and the editor's extension of each side, in ascending order.
+static void writegptini(buffer *file, int user, int machine)
+{
+    buffer text = {};
+    addtext(&text, "[General]\r\n"
+                   "gPCMachineExtensionNames=[{35378EAC-683F-11D2-A89A-00C04FBBCFA2}"
+                   "{D02B1F72-3407-48AE-BA88-E8213C6761F1}]\r\n"
+                   "gPCUserExtensionNames=[{35378EAC-683F-11D2-A89A-00C04FBBCFA2}"
+                   "{D02B1F73-3407-48AE-BA88-E8213C6761F1}]\r\n"
+                   "Version=");
+    addnumber(&text, (unsigned long)(user ? 1 : 0) << 16 | (machine ? 1 : 0));
+    addtext(&text, "\r\n");
+    // ASCII throughout: one byte a character.
+    const WCHAR *wide = textof(&text);
+    for (size_t i = 0; wide[i]; i++) {
+        char c = (char)wide[i];
+        addbytes(file, &c, 1);
+    }
+}
+
+enum { export_reg, export_pol, export_gpo };
+
+static int exportcommand(int argc, WCHAR **argv)
+{
+    int kind = -1, source = -1, force = 0;
+    const WCHAR *target = NULL, *preset = NULL;
+    int **states = nostates();
+
+    for (int i = 2; i < argc; i++) {
+        const WCHAR *arg = argv[i];
+        if (sameword(arg, "--reg") || sameword(arg, "--pol") || sameword(arg, "--gpo")) {
+            if (kind >= 0 || i + 1 == argc)
+                return usage("export");
+            kind = arg[2] == L'r' ? export_reg : arg[2] == L'p' ? export_pol : export_gpo;
+            target = argv[++i];
+        } else if (sameword(arg, "--preset")) {
+            if (source >= 0 || i + 1 == argc)
+                return usage("export");
+            source = 0;
+            preset = argv[++i];
+        } else if (sameword(arg, "--set")) {
+            if (source >= 0)
+                return usage("export");
+            source = 1;
+            int named = 0;
+            for (; i + 1 < argc && (argv[i + 1][0] != L'-' || argv[i + 1][1] != L'-'); named++)
+                if (namestate(states, argv[++i], "export"))
+                    return 2;
+            if (!named) {
+                complain("--set names at least one SETTING=on or SETTING=off");
+                return usage("export");
+            }
+        } else if (sameword(arg, "--current")) {
+            if (source >= 0)
+                return usage("export");
+            source = 2;
+        } else if (sameword(arg, "--force")) {
+            force = 1;
+        } else {
+            complain("unknown option ", arg);
+            return usage("export");
+        }
+    }
+    if (kind < 0 || source < 0) {
+        complain(kind < 0 ? "export needs --reg FILE, --pol DIR or --gpo DIR"
+                          : "export needs --preset NAME, --set SETTING=on|off ... or --current");
+        return usage("export");
+    }
+    if (source == 0 && presetstates(states, preset))
+        return 2;
+
+    regimage image = {};
+    if (source == 2) {
+        touched t = {};
+        touchall(&t);
+        for (int i = 0; i < t.nvalues; i++)
+            if (t.values[i].name && !capturevalue(&image, t.values[i].root, t.values[i].key, t.values[i].name))
+                return 1;
+    } else {
+        for (int d = 0; d < COUNT(alldialogs); d++) {
+            applycontext a = { NULL, &image, &alldialogs[d], states[d] };
+            walkapply(alldialogs[d].tables, &a, boxstate, exporttarget);
+        }
+    }
+
+    exportfile files[3] = {};
+    int nfiles = 0;
+    if (kind == export_reg) {
+        files[0].path = target;
+        writereg(&files[0].data, &image, L"export", NULL);
+        files[0].records = image.nvalues;
+        nfiles = 1;
+    } else {
+        static const struct { const char *side; HKEY root; } sides[] = {
+            { "User", HKEY_CURRENT_USER }, { "Machine", HKEY_LOCAL_MACHINE },
+        };
+        int has[2] = {};
+        for (int i = 0; i < COUNT(sides); i++) {
+            exportfile *f = &files[nfiles];
+            f->records = writepol(&f->data, &image, sides[i].root);
+            if (!f->records) {
+                f->data.size = 0;
+                continue;   // a side with no values gets no file
+            }
+            f->folder = joinpath(target, sides[i].side);
+            f->path = joinpath(f->folder, "Registry.pol");
+            has[i] = 1;
+            nfiles++;
+        }
+        if (kind == export_gpo) {
+            files[nfiles].path = joinpath(target, "gpt.ini");
+            writegptini(&files[nfiles].data, has[0], has[1]);
+            nfiles++;
+        }
+    }
+    // Nothing is written while any file would be replaced without --force.
+    for (int i = 0; i < nfiles && kind != export_reg && !force; i++)
+        if (GetFileAttributesW(files[i].path) != INVALID_FILE_ATTRIBUTES) {
+            complain("", files[i].path, " exists; --force replaces it");
+            return 2;
+        }
+    for (int i = 0; i < image.nvalues && kind != export_reg; i++)
+        if (!inpolicybranch(image.values[i].key)) {
+            buffer path = {};
+            addvaluepath(&path, &image.values[i]);
+            complain("warning: ", textof(&path), " lies outside the policy branches: Group Policy "
+                     "leaves it behind when the policy object no longer applies");
+        }
+    int failures = 0;
+    for (int i = 0; i < nfiles; i++) {
+        DWORD error = 0;
+        if ((kind != export_reg && !makefolders(files[i].folder ? files[i].folder : target, &error)) ||
+            !writefile(files[i].path, files[i].data.data, files[i].data.size, &error)) {
+            complain("cannot write ", files[i].path, ": ", systemtext(error));
+            failures++;
+            continue;
+        }
+        addverb("wrote");
+        say(files[i].path);
+        if (files[i].records) {
+            say(" (");
+            addnumber(&out, files[i].records);
+            say(files[i].records == 1 ? " value)" : " values)");
+        }
+        sayline();
+    }
+    return failures ? 1 : 0;
+}
+
 // ---- help and the command line ---------------------------------------------------------
 
 struct helptext {
@@ -1737,32 +2106,22 @@ struct helptext {
 
 static const helptext helps[] = {
     { "list", "tolvctl list [--json | --markdown]\r\n"
-               "  Every setting of both dialogs with the state its box shows now, and each\r\n"
-               "  value that the box reads or writes: absent, or its type and data, and\r\n"
-               "  whether it alone ticks the box. --json prints one JSON array;\r\n"
-               "  --markdown the table of docs/settings.md.\r\n" },
+              "  Each setting's state and the values its box reads or writes.\r\n" },
     { "set", "tolvctl set SETTING=on|off ... [--dry-run]\r\n"
-              "  Sets only the settings named, as the dialog's Apply would: on writes the\r\n"
-              "  box's values, off deletes them. A missing key is made. SETTING is a name\r\n"
-              "  from \"tolvctl list\", or tweak.ID or restrict.ID.\r\n" },
+             "  Sets only these, as Apply would. SETTING: a name, tweak.ID or restrict.ID.\r\n" },
     { "apply", "tolvctl apply school|cyber-cafe|highly-restricted|clear-all [--dry-run]\r\n"
-                "  Writes all 43 boxes of Set Restrictions as the preset sets them, in the\r\n"
-                "  dialog's order and after the same key preparation.\r\n" },
+               "  Writes the 43 boxes of Set Restrictions as the preset and Apply do.\r\n" },
     { "backup", "tolvctl backup FILE\r\n"
-                 "  Saves every value that the dialogs read or write, as it is now, to a .reg\r\n"
-                 "  file that regedit and reg import accept; absent values as deletions, and\r\n"
-                 "  absent keys in comment lines.\r\n" },
+                "  Saves every value the dialogs touch, absent ones too, to a .reg file.\r\n" },
     { "restore", "tolvctl restore FILE [--dry-run]\r\n"
-                  "  Puts back what a backup records, byte for byte: values as they were,\r\n"
-                  "  absent values deleted, absent keys removed where they hold nothing. Also\r\n"
-                  "  reads .reg files of either version as regedit writes them, under\r\n"
-                  "  HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE; key deletions are refused.\r\n" },
+                 "  Puts back a backup byte for byte, or a .reg file as regedit writes it.\r\n" },
     { "undo", "tolvctl undo [--dry-run]\r\n"
-               "  Takes back the newest set, apply or restore: the undo journal keeps the\r\n"
-               "  exact prior bytes of everything that each of them may touch, newest 100.\r\n"
-               "  Run it again to walk further back.\r\n" },
-    { "help", "tolvctl help [COMMAND]\r\n"
-               "  This text, or that of one command. Also -h, --help and /?.\r\n" },
+              "  Takes back the newest set, apply or restore; again to go further back.\r\n" },
+    { "export", "tolvctl export --reg FILE | --pol DIR | --gpo DIR\r\n"
+                "               --preset NAME | --set SETTING=on|off ... | --current [--force]\r\n"
+                "  Writes settings for other machines: a .reg file, DIR\\User and\r\n"
+                "  DIR\\Machine\\Registry.pol, or those and DIR\\gpt.ini. --force replaces.\r\n" },
+    { "help", "tolvctl help [COMMAND] | --version\r\n" },
 };
 
 static int helpcommand(const WCHAR *command)
@@ -1779,14 +2138,10 @@ static int helpcommand(const WCHAR *command)
     say("tolvctl " TOLVANE_VERSION ": Tolvane's settings from the command line.\r\n\r\n");
     for (int i = 0; i < COUNT(helps); i++)
         say(helps[i].text);
-    say("tolvctl --version\r\n"
-        "  The version.\r\n\r\n"
-        "Every set, apply and restore first saves what it may change in the undo\r\n"
-        "journal, under the local application data folder, in Tolvane\\undo.\r\n"
-        "Each change prints one line; --dry-run prints the same and changes nothing.\r\n"
-        "Exit codes: 0 done; 1 some value could not be changed (the rest was done);\r\n"
-        "2 usage error, unknown setting or preset, or a file that cannot be read or\r\n"
-        "is not a valid .reg file (nothing was changed).\r\n");
+    say("\r\nset, apply and restore first save what they change in the undo journal\r\n"
+        "(local application data, Tolvane\\undo). --dry-run changes nothing.\r\n"
+        "Exit codes: 0 done; 1 some value not changed, the rest done; 2 usage error\r\n"
+        "or bad file, nothing changed.\r\n");
     return 0;
 }
 
@@ -1794,7 +2149,7 @@ static int helpcommand(const WCHAR *command)
 static int usage(const char *command)
 {
     for (int i = 0; i < COUNT(helps); i++)
-        if (!lstrcmpA(command, helps[i].command)) {
+        if (sametextA(command, helps[i].command)) {
             addtext(&err, "usage: ");
             addtext(&err, helps[i].text);
         }
@@ -1810,55 +2165,60 @@ int run(int argc, WCHAR **argv)
     const WCHAR *command = argv[1];
     int dryrun = 0, others = 0;
     for (int i = 2; i < argc; i++) {
-        if (!lstrcmpW(argv[i], L"--dry-run"))
+        if (sameword(argv[i], "--dry-run"))
             dryrun = 1;
         else
             others++;
     }
 
-    if (!lstrcmpW(command, L"help") || !lstrcmpW(command, L"-h") || !lstrcmpW(command, L"--help") ||
-        !lstrcmpW(command, L"/?")) {
+    if (sameword(command, "help") || sameword(command, "-h") || sameword(command, "--help") ||
+        sameword(command, "/?")) {
         if (argc > 3)
             return usage("help");
         return helpcommand(argc == 3 ? argv[2] : NULL);
     }
-    if (!lstrcmpW(command, L"--version")) {
+    if (sameword(command, "--version")) {
         if (argc > 2)
             return usage("help");
         say("tolvctl " TOLVANE_VERSION);
         sayline();
         return 0;
     }
-    if (!lstrcmpW(command, L"list")) {
+    if (sameword(command, "list")) {
         if (argc > 3 || dryrun)
             return usage("list");
         if (argc == 2)
             return listcommand(list_text);
-        if (!lstrcmpW(argv[2], L"--json"))
+        if (sameword(argv[2], "--json"))
             return listcommand(list_json);
-        if (!lstrcmpW(argv[2], L"--markdown"))
+        if (sameword(argv[2], "--markdown"))
             return listcommand(list_markdown);
         complain("unknown option ", argv[2]);
         return usage("list");
     }
-    if (!lstrcmpW(command, L"set"))
+    if (sameword(command, "set"))
         return setcommand(argc, argv, 2, dryrun);
-    if (!lstrcmpW(command, L"apply"))
+    if (sameword(command, "apply"))
         return applycommand(argc, argv, 2, dryrun);
-    if (!lstrcmpW(command, L"backup")) {
+    if (sameword(command, "backup")) {
         if (argc != 3 || dryrun)
             return usage("backup");
         return backupcommand(argv[2]);
     }
-    if (!lstrcmpW(command, L"restore")) {
+    if (sameword(command, "restore")) {
         if (others != 1)
             return usage("restore");
         int i = 2;
-        while (!lstrcmpW(argv[i], L"--dry-run"))
+        while (sameword(argv[i], "--dry-run"))
             i++;
         return restorecommand(argv[i], dryrun, commandline(argc, argv));
     }
-    if (!lstrcmpW(command, L"undo")) {
+    if (sameword(command, "export")) {
+        if (dryrun)
+            return usage("export");
+        return exportcommand(argc, argv);
+    }
+    if (sameword(command, "undo")) {
         if (others)
             return usage("undo");
         return undocommand(dryrun);
@@ -1874,8 +2234,7 @@ int run(int argc, WCHAR **argv)
 // command line, split here by the runtime's rules. 2n backslashes and a
 // quote give n backslashes and open or close quoting; 2n+1 and a quote give
 // n and a literal quote; "" inside quotes is a literal quote; other
-// backslashes are literal. The program's own name ends at the first blank
-// outside quotes.
+// backslashes are literal.
 
 static int splitcommandline(WCHAR ***argvout)
 {
@@ -1890,39 +2249,30 @@ static int splitcommandline(WCHAR ***argvout)
             break;
         buffer arg = {};
         int quoted = 0;
-        if (!argc) {
-            for (; *p && (quoted || (*p != L' ' && *p != L'\t')); p++)
-                if (*p == L'"')
-                    quoted = !quoted;
-                else
-                    addchar(&arg, *p);
-        } else {
-            for (;;) {
-                int backslashes = 0;
-                while (*p == L'\\') {
-                    backslashes++;
-                    p++;
-                }
-                if (*p == L'"') {
-                    for (int i = 0; i < backslashes / 2; i++)
-                        addchar(&arg, L'\\');
-                    if (backslashes % 2) {
-                        addchar(&arg, L'"');
-                    } else if (quoted && p[1] == L'"') {
-                        addchar(&arg, L'"');
-                        p++;
-                    } else {
-                        quoted = !quoted;
-                    }
-                    p++;
-                    continue;
-                }
-                for (int i = 0; i < backslashes; i++)
-                    addchar(&arg, L'\\');
-                if (!*p || (!quoted && (*p == L' ' || *p == L'\t')))
-                    break;
-                addchar(&arg, *p++);
+        for (;;) {
+            int backslashes = 0;
+            while (*p == L'\\') {
+                backslashes++;
+                p++;
             }
+            int quote = *p == L'"';
+            for (int i = 0; i < (quote ? backslashes / 2 : backslashes); i++)
+                addchar(&arg, L'\\');
+            if (quote) {
+                if (backslashes % 2) {
+                    addchar(&arg, L'"');
+                } else if (quoted && p[1] == L'"') {
+                    addchar(&arg, L'"');
+                    p++;
+                } else {
+                    quoted = !quoted;
+                }
+                p++;
+                continue;
+            }
+            if (!*p || (!quoted && (*p == L' ' || *p == L'\t')))
+                break;
+            addchar(&arg, *p++);
         }
         if (argc + 1 == room) {
             WCHAR **grown = (WCHAR **)grab(room * 2 * sizeof *grown);

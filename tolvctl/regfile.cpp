@@ -1,12 +1,13 @@
 // .reg files: the writer that backup, the undo journal and export use, and
 // the reader that restore and undo use. The format is regedit's: a header
 // line, then sections "[ROOT\path]" followed by their values.
+#include <string.h>
 #include "tolvctl.h"
 
-static const WCHAR header5[] = L"Windows Registry Editor Version 5.00";
-static const WCHAR header4[] = L"REGEDIT4";
-static const WCHAR absentmark[] = L"; absent key: ";
-static const WCHAR notemark[] = L"; note: ";
+static const char header5[] = "Windows Registry Editor Version 5.00";
+static const char header4[] = "REGEDIT4";
+static const char absentmark[] = "; absent key: ";
+static const char notemark[] = "; note: ";
 
 // ---- writing ----------------------------------------------------------------------
 
@@ -436,9 +437,9 @@ int readreg(const BYTE *data, size_t size, const WCHAR *file, regimage *image,
     }
     while (length && isblank(line[length - 1]))
         length--;
-    if (length == sizeof header4 / sizeof(WCHAR) - 1 && !wcsncmp(line, header4, length))
+    if (length == sizeof header4 - 1 && prefixis(line, length, header4))
         r.version4 = 1;
-    else if (length != sizeof header5 / sizeof(WCHAR) - 1 || wcsncmp(line, header5, length))
+    else if (length != sizeof header5 - 1 || !prefixis(line, length, header5))
         return fail(&r, "expected \"Windows Registry Editor Version 5.00\" or \"REGEDIT4\"");
 
     while (nextline(&r, &line, &length)) {
@@ -455,14 +456,14 @@ int readreg(const BYTE *data, size_t size, const WCHAR *file, regimage *image,
             return fail(&r, "text after the last line of a tolvctl file");
         if (*line == L';') {
             size_t n = end - line;
-            if (n > 10 && !wcsncmp(line, L"; tolvctl ", 10) && !begun) {
+            if (n > 10 && prefixis(line, n, "; tolvctl ") && !begun) {
                 begun = wcopy(line + 10, n - 10);
-            } else if (begun && n > 17 && !wcsncmp(line, L"; end of tolvctl ", 17) &&
-                       !wcscmp(wcopy(line + 17, n - 17), begun)) {
+            } else if (begun && n == 17 + (size_t)lstrlenW(begun) && prefixis(line, n, "; end of tolvctl ") &&
+                       !memcmp(line + 17, begun, (n - 17) * sizeof(WCHAR))) {
                 ended = 1;
-            } else if (n > 8 && !wcsncmp(line, notemark, 8)) {
+            } else if (n > 8 && prefixis(line, n, notemark)) {
                 *note = wcopy(line + 8, n - 8);
-            } else if (n > 14 && !wcsncmp(line, absentmark, 14)) {
+            } else if (n > 14 && prefixis(line, n, absentmark)) {
                 HKEY absentroot;
                 const WCHAR *absentkey;
                 if (!parsekey(&r, line + 14, end, &absentroot, &absentkey))

@@ -31,6 +31,8 @@ void addnumber(buffer *b, unsigned long number);
 void addhex(buffer *b, unsigned long long number, int digits);   // lower case, at least digits
 // The buffer's UTF-16 text with a NUL added, and its length in characters.
 const WCHAR *textof(buffer *b);
+// Whether text (of length characters) starts with the ASCII word, exactly.
+int prefixis(const WCHAR *text, size_t length, const char *word);
 size_t textlength(const buffer *b);
 
 // ---- output -------------------------------------------------------------------
@@ -102,6 +104,19 @@ int readreg(const BYTE *data, size_t size, const WCHAR *file, regimage *image,
 // Runs the command that argv names (argv[0] is the program); its exit code.
 // What it prints waits in out and err until flush().
 int run(int argc, WCHAR **argv);
+
+// ---- Registry.pol files (polfile.cpp) ---------------------------------------------
+
+// The values of image under root as a Registry.pol file, in image order,
+// absent values as Group Policy's deletions; the number of records.
+int writepol(buffer *file, const regimage *image, HKEY root);
+
+// Reads a Registry.pol file as what it does to values under root, in file
+// order: a present value is set, an absent one deleted, and an absent one
+// without a name stands for every value of its key. On failure, 0 with the
+// byte offset and what is wrong there.
+int readpol(const BYTE *data, size_t size, HKEY root, regimage *actions, size_t *offset,
+            const char **why);
 
 // ---- files ----------------------------------------------------------------------
 

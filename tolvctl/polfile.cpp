@@ -1,0 +1,201 @@
+// Registry.pol, the "PReg" files that carry Group Policy's registry
+// settings: an 8-byte header, "PReg" and version 1, then one record per
+// value, [key;value;type;size;data], with the brackets and semicolons as
+// UTF-16 characters, key and value as UTF-16 text each ending in its NUL,
+// type and size as 32-bit little-endian numbers. The file's folder, User
+// or Machine, gives the root; the keys carry none.
+#include <string.h>
+#include "tolvctl.h"
+
+static const BYTE header[8] = { 'P', 'R', 'e', 'g', 1, 0, 0, 0 };
+static const WCHAR delprefix[] = L"**del.";
+
+static void addtextz(buffer *file, const WCHAR *text)
+{
+    addtextn(file, text, lstrlenW(text) + 1);
+}
+
+static void adddword(buffer *file, DWORD number)
+{
+    BYTE bytes[4] = { (BYTE)number, (BYTE)(number >> 8), (BYTE)(number >> 16), (BYTE)(number >> 24) };
+    addbytes(file, bytes, sizeof bytes);
+}
+
+// A deletion is Group Policy's own: "**del." and the name, as REG_SZ, with
+// one space and its NUL for data.
+static void addrecord(buffer *file, const regvalue *v)
+{
+    static const WCHAR space[] = L" ";
+
+    addchar(file, L'[');
+    addtextz(file, v->key);
+    addchar(file, L';');
+    if (v->present) {
+        addtextz(file, v->name);
+    } else {
+        addtext(file, delprefix);
+        addtextz(file, v->name);
+    }
+    addchar(file, L';');
+    adddword(file, v->present ? v->type : REG_SZ);
+    addchar(file, L';');
+    adddword(file, v->present ? v->size : sizeof space);
+    addchar(file, L';');
+    if (v->present)
+        addbytes(file, v->data, v->size);
+    else
+        addbytes(file, space, sizeof space);
+    addchar(file, L']');
+}
+
+int writepol(buffer *file, const regimage *image, HKEY root)
+{
+    int records = 0;
+
+    addbytes(file, header, sizeof header);
+    for (int i = 0; i < image->nvalues; i++)
+        if (image->values[i].name && image->values[i].root == root) {
+            addrecord(file, &image->values[i]);
+            records++;
+        }
+    return records;
+}
+
+// ---- reading ----------------------------------------------------------------------
+
+struct polreader {
+    const BYTE *data;
+    size_t      size, at;
+    size_t     *offset;     // where a failure was found
+    const char **why;
+};
+
+static int polfail(polreader *r, const char *why)
+{
+    *r->offset = r->at;
+    *r->why = why;
+    return 0;
+}
+
+static int getchar16(polreader *r, WCHAR *c)
+{
+    if (r->size - r->at < 2)
+        return polfail(r, r->size - r->at == 1 ? "a string of an odd number of bytes"
+                                               : "a record cut short");
+    *c = (WCHAR)(r->data[r->at] | r->data[r->at + 1] << 8);
+    r->at += 2;
+    return 1;
+}
+
+static int expect(polreader *r, WCHAR want, const char *why)
+{
+    size_t at = r->at;
+    WCHAR c;
+    if (!getchar16(r, &c))
+        return 0;
+    if (c != want) {
+        r->at = at;
+        return polfail(r, why);
+    }
+    return 1;
+}
+
+// UTF-16 text up to and with its NUL.
+static int getstring(polreader *r, const WCHAR **text)
+{
+    size_t start = r->at;
+    WCHAR c;
+    do
+        if (!getchar16(r, &c))
+            return 0;
+    while (c);
+    *text = wcopy((const WCHAR *)(r->data + start), (r->at - start) / 2 - 1);
+    return 1;
+}
+
+static int getdword(polreader *r, DWORD *number)
+{
+    if (r->size - r->at < 4)
+        return polfail(r, "a record cut short");
+    const BYTE *p = r->data + r->at;
+    *number = p[0] | p[1] << 8 | p[2] << 16 | (DWORD)p[3] << 24;
+    r->at += 4;
+    return 1;
+}
+
+// Whether name starts with prefix, ignoring case, as Group Policy reads it.
+static int hasprefix(const WCHAR *name, const WCHAR *prefix)
+{
+    int n = lstrlenW(prefix);
+    return lstrlenW(name) >= n &&
+           CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, name, n, prefix, n) == CSTR_EQUAL;
+}
+
+// Each record as what it does to one value: sets it (present) or deletes
+// it; "**delvals." deletes every value of its key (a NULL name), and
+// "**DeleteValues" the names that its data lists. "**soft." sets a value
+// that is not there yet. Other "**" records change no value by name.
+static void addaction(regimage *actions, HKEY root, const WCHAR *key, const WCHAR *name,
+                      DWORD type, const BYTE *data, DWORD size)
+{
+    regvalue v = { root, key, name, 1, type, data, size };
+
+    if (name[0] != L'*' || name[1] != L'*') {
+        addvalue(actions, &v);
+        return;
+    }
+    v.present = 0;
+    if (hasprefix(name, delprefix)) {
+        v.name = name + 6;
+    } else if (hasprefix(name, L"**delvals.")) {
+        v.name = NULL;
+    } else if (hasprefix(name, L"**soft.")) {
+        v.name = name + 7;
+        v.present = 1;
+    } else if (lstrlenW(name) == 14 && hasprefix(name, L"**DeleteValues") && type == REG_SZ) {
+        size_t length = size / 2;
+        const WCHAR *list = wcopy((const WCHAR *)data, length);    // aligned
+        for (size_t start = 0, i = 0; i <= length; i++)
+            if (i == length || list[i] == L';' || !list[i]) {
+                if (i > start) {
+                    v.name = wcopy(list + start, i - start);
+                    addvalue(actions, &v);
+                }
+                start = i + 1;
+                if (i < length && !list[i])
+                    break;
+            }
+        return;
+    } else {
+        return;
+    }
+    addvalue(actions, &v);
+}
+
+int readpol(const BYTE *data, size_t size, HKEY root, regimage *actions, size_t *offset,
+            const char **why)
+{
+    polreader r = { data, size, 0, offset, why };
+
+    if (size < sizeof header || memcmp(data, header, sizeof header))
+        return polfail(&r, "not a Registry.pol file: it does not start with \"PReg\" and version 1");
+    r.at = sizeof header;
+    while (r.at < size) {
+        const WCHAR *key, *name;
+        DWORD type, length;
+        if (!expect(&r, L'[', "expected \"[\" at the start of a record") || !getstring(&r, &key) ||
+            !expect(&r, L';', "expected \";\" after the key") || !getstring(&r, &name) ||
+            !expect(&r, L';', "expected \";\" after the value name") || !getdword(&r, &type) ||
+            !expect(&r, L';', "expected \";\" after the type") || !getdword(&r, &length) ||
+            !expect(&r, L';', "expected \";\" after the size"))
+            return 0;
+        if (length > size - r.at)
+            return polfail(&r, "the data's size runs beyond the end of the file");
+        const BYTE *value = data + r.at;
+        r.at += length;
+        if (!expect(&r, L']', "expected \"]\" at the end of a record"))
+            return 0;
+        addaction(actions, root, key, name, type, value, length);
+    }
+    return 1;
+}
