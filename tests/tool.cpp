@@ -1,0 +1,175 @@
+#include "tool.h"
+
+#include <shlobj.h>
+#include <regex>
+#include <set>
+
+// ---- the program, the registry and the journal --------------------------------------
+
+std::string workdir()
+{
+    char dir[MAX_PATH];
+    GetTempPathA(sizeof dir, dir);
+    std::string d = std::string(dir) + "tolvctltest\\";
+    CreateDirectoryA(d.c_str(), NULL);
+    return d;
+}
+
+ran tolvctl(const std::string &args)
+{
+    return runprogram("\"" + bindir() + "tolvctl.exe\" " + args);
+}
+
+std::string journaldir()
+{
+    char dir[MAX_PATH];
+    SHGetFolderPathA(NULL, CSIDL_LOCAL_APPDATA, NULL, 0, dir);
+    return std::string(dir) + "\\Tolvane\\undo";
+}
+
+void clearjournal()
+{
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA((journaldir() + "\\*").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE)
+        return;
+    do
+        DeleteFileA((journaldir() + "\\" + found.cFileName).c_str());
+    while (FindNextFileA(h, &found));
+    FindClose(h);
+}
+
+std::string readall(const std::string &path)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    std::string s;
+    char buf[65536];
+    DWORD got;
+    while (h != INVALID_HANDLE_VALUE && ReadFile(h, buf, sizeof buf, &got, NULL) && got)
+        s.append(buf, got);
+    if (h != INVALID_HANDLE_VALUE)
+        CloseHandle(h);
+    return s;
+}
+
+void writeall(const std::string &path, const std::string &data)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    DWORD done;
+    WriteFile(h, data.data(), (DWORD)data.size(), &done, NULL);
+    CloseHandle(h);
+}
+
+std::wstring wide(const std::string &s)
+{
+    return std::wstring(s.begin(), s.end());
+}
+
+std::string lower(std::wstring s)
+{
+    std::string out;
+    for (wchar_t c : s) {
+        c = towlower(c);
+        if (c < 0x80) {
+            out += (char)c;
+        } else {
+            char buf[8];
+            out.append(buf, WideCharToMultiByte(CP_UTF8, 0, &c, 1, buf, sizeof buf, NULL, NULL));
+        }
+    }
+    return out;
+}
+
+static void wwalk(HKEY root, const std::wstring &path, wsnapshot *snap, bool deep)
+{
+    HKEY key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return;
+    std::string base = (root == HKEY_LOCAL_MACHINE ? "hklm\\" : "hkcu\\") + lower(path) + "\\";
+    (*snap)[base] = "";
+    std::vector<WCHAR> name(16384);
+    for (DWORD i = 0;; i++) {
+        DWORD namelen = (DWORD)name.size(), type, size = 0;
+        if (RegEnumValueW(key, i, name.data(), &namelen, NULL, &type, NULL, &size) != ERROR_SUCCESS)
+            break;
+        std::string data(size, '\0');
+        namelen = (DWORD)name.size();
+        RegEnumValueW(key, i, name.data(), &namelen, NULL, &type, (BYTE *)&data[0], &size);
+        (*snap)[base + ":" + lower(std::wstring(name.data(), namelen))] = std::to_string(type) + ":" + data;
+    }
+    std::vector<std::wstring> subkeys;
+    for (DWORD i = 0; deep; i++) {
+        DWORD namelen = (DWORD)name.size();
+        if (RegEnumKeyExW(key, i, name.data(), &namelen, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
+            break;
+        subkeys.push_back(path + L"\\" + std::wstring(name.data(), namelen));
+    }
+    RegCloseKey(key);
+    for (auto &sub : subkeys)
+        wwalk(root, sub, snap, true);
+}
+
+wsnapshot snap()
+{
+    wsnapshot s;
+    wwalk(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies", &s, true);
+    wwalk(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced", &s, false);
+    wwalk(HKEY_CURRENT_USER, L"Software\\Policies", &s, true);
+    wwalk(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer", &s, false);
+    wwalk(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies", &s, true);
+    wwalk(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Memory Management", &s, false);
+    wwalk(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet001", &s, true);
+    return s;
+}
+
+std::string wdiff(const wsnapshot &expected, const wsnapshot &actual)
+{
+    std::string d;
+    for (auto &e : expected)
+        if (!actual.count(e.first) || actual.at(e.first) != e.second)
+            d += "expected " + e.first + (actual.count(e.first) ? " changed\n" : " missing\n");
+    for (auto &a : actual)
+        if (!expected.count(a.first))
+            d += "unexpected " + a.first + "\n";
+    return d;
+}
+
+// ---- the values that the dialogs read and write, as tolvctl lists them ---------------
+
+std::vector<valueref> listedvalues()
+{
+    std::vector<valueref> values;
+    std::set<std::string> seen;
+    std::string out = tolvctl("list").out;
+    std::regex line("\r?\n    (HKCU|HKLM)\\\\([^:\r\n]*)\\\\([^\\\\:\r\n]*): ");
+    for (auto m = std::sregex_iterator(out.begin(), out.end(), line); m != std::sregex_iterator(); ++m) {
+        valueref v = { (*m)[1] == "HKLM" ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, wide((*m)[2]), wide((*m)[3]) };
+        if (seen.insert(lower(v.key) + "\\" + lower(v.name) + (v.root == HKEY_LOCAL_MACHINE ? "m" : "u")).second)
+            values.push_back(v);
+    }
+    return values;
+}
+
+void wput(HKEY root, const std::wstring &path, const std::wstring &name, DWORD type, const std::string &data)
+{
+    HKEY key;
+    if (RegCreateKeyExW(root, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) != ERROR_SUCCESS)
+        return;
+    RegSetValueExW(key, name.c_str(), 0, type, (const BYTE *)data.data(), (DWORD)data.size());
+    RegCloseKey(key);
+}
+
+void wdelete(HKEY root, const std::wstring &path, const std::wstring &name)
+{
+    HKEY key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        return;
+    RegDeleteValueW(key, name.c_str());
+    RegCloseKey(key);
+}
+
+std::string utf16(const std::wstring &s)
+{
+    return std::string((const char *)s.c_str(), (s.size() + 1) * sizeof(wchar_t));
+}
+

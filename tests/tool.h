@@ -1,0 +1,41 @@
+// Shared by the tests of tolvctl: the real program run with its output
+// captured, its journal, files, and the registry read with the W functions.
+#pragma once
+
+#include <windows.h>
+#include <map>
+#include <string>
+#include <vector>
+#include "support.h"
+
+// A folder of the tests' own files, with a trailing backslash.
+std::string workdir();
+// tolvctl.exe of the build, with these arguments.
+ran tolvctl(const std::string &args);
+
+std::string journaldir();
+void clearjournal();
+
+std::string readall(const std::string &path);
+void writeall(const std::string &path, const std::string &data);
+
+std::wstring wide(const std::string &ascii);
+std::string lower(std::wstring s);            // UTF-8, in lower case
+std::string utf16(const std::wstring &s);     // the bytes of s and its NUL
+
+// Keys and values below the places that tolvctl touches, read with the W
+// functions whatever their size: "root\key\" for a key, "root\key\:name"
+// for a value, with its type and bytes.
+typedef std::map<std::string, std::string> wsnapshot;
+wsnapshot snap();
+std::string wdiff(const wsnapshot &expected, const wsnapshot &actual);
+
+struct valueref {
+    HKEY root;
+    std::wstring key, name;
+};
+// Every value that the dialogs read or write, as tolvctl list shows them.
+std::vector<valueref> listedvalues();
+
+void wput(HKEY root, const std::wstring &path, const std::wstring &name, DWORD type, const std::string &data);
+void wdelete(HKEY root, const std::wstring &path, const std::wstring &name);
