@@ -124,17 +124,6 @@ regsnapshot snapshot()
     return reg;
 }
 
-std::string regdiff(const regsnapshot &expected, const regsnapshot &actual)
-{
-    std::string diff;
-    for (auto &e : expected)
-        if (!actual.count(e.first) || actual.at(e.first) != e.second)
-            diff += "expected " + e.first + (actual.count(e.first) ? " changed\n" : " missing\n");
-    for (auto &a : actual)
-        if (!expected.count(a.first))
-            diff += "unexpected " + a.first + "\n";
-    return diff;
-}
 
 static const char *policies = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies";
 

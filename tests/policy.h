@@ -38,8 +38,6 @@ struct policyvalue {
 // in lower case.
 typedef std::map<std::string, std::string> regsnapshot;
 regsnapshot snapshot();
-// The entries that differ, one line each; empty when none do.
-std::string regdiff(const regsnapshot &expected, const regsnapshot &actual);
 std::string valueentry(HKEY root, const char *key, const char *name);
 std::string keyentry(HKEY root, const char *key);
 std::string dwordentry(DWORD value);

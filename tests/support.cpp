@@ -69,6 +69,19 @@ bool regkeyexists(HKEY root, const char *path)
     return true;
 }
 
+std::string regdiff(const std::map<std::string, std::string> &expected,
+                    const std::map<std::string, std::string> &actual)
+{
+    std::string diff;
+    for (auto &e : expected)
+        if (!actual.count(e.first) || actual.at(e.first) != e.second)
+            diff += "expected " + e.first + (actual.count(e.first) ? " changed\n" : " missing\n");
+    for (auto &a : actual)
+        if (!expected.count(a.first))
+            diff += "unexpected " + a.first + "\n";
+    return diff;
+}
+
 void regreadonly(HKEY root, const char *path, bool readonly)
 {
     PACL acl = NULL;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,10 @@ bool regget(HKEY root, const char *path, const char *name, DWORD *type, std::str
 // A DWORD value, or -1 when it is missing or of another type.
 long long reggetdword(HKEY root, const char *path, const char *name);
 bool regkeyexists(HKEY root, const char *path);
+// Registry snapshots, entry by entry: the entries that differ, one line
+// each; empty when none do.
+std::string regdiff(const std::map<std::string, std::string> &expected,
+                    const std::map<std::string, std::string> &actual);
 // Lets everyone only read the key (readonly), or anyone do anything with it
 // again; the owner may always rewrite its access list.
 void regreadonly(HKEY root, const char *path, bool readonly);

@@ -102,7 +102,7 @@ TEST_F(exporttest, registry_pol_byte_for_byte)
     EXPECT_EQ(std::string(expected, sizeof expected - 1), readall(dir + "\\User\\Registry.pol"));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((dir + "\\Machine").c_str()));   // no HKLM values
     EXPECT_EQ("", r.err);
-    EXPECT_EQ("", wdiff(before, snap()));   // an export changes nothing here
+    EXPECT_EQ("", regdiff(before, snap()));   // an export changes nothing here
 
     // The same bytes on every run.
     EXPECT_EQ(0u, tolvctl("export --pol \"" + dir + "\" --force --set no-command-prompt=off no-16-bit-programs=on").code);
@@ -169,7 +169,7 @@ TEST_F(exporttest, reg_import_of_an_export_gives_what_was_exported)
             start();
             ran imported = runprogram("reg.exe import \"" + file + "\"");
             EXPECT_EQ(0u, imported.code) << imported.err;
-            EXPECT_EQ("", wdiff(applied, valuesonly(snap())));
+            EXPECT_EQ("", regdiff(applied, valuesonly(snap())));
         }
 
     // --current: every value as it is, in its own type and bytes.
@@ -189,7 +189,7 @@ TEST_F(exporttest, reg_import_of_an_export_gives_what_was_exported)
     ASSERT_EQ(0u, tolvctl("apply highly-restricted").code);
     ASSERT_EQ(0u, tolvctl("set always-unload-dlls=on").code);
     EXPECT_EQ(0u, runprogram("reg.exe import \"" + file + "\"").code);
-    EXPECT_EQ("", wdiff(before, valuesonly(snap())));
+    EXPECT_EQ("", regdiff(before, valuesonly(snap())));
 }
 
 // ---- local Group Policy --------------------------------------------------------------

@@ -101,16 +101,16 @@ TEST_F(tolvctltest, backup_restore_and_undo_give_back_every_byte)
         // A dry run says what the restore does and does nothing.
         ran dry = tolvctl("restore --dry-run \"" + file + "\"");
         EXPECT_EQ(0u, dry.code);
-        EXPECT_EQ("", wdiff(changed, snap()));
+        EXPECT_EQ("", regdiff(changed, snap()));
         ran restored = tolvctl("restore \"" + file + "\"");
         EXPECT_EQ(0u, restored.code) << restored.err;
         EXPECT_EQ(dry.out, restored.out);
-        EXPECT_EQ("", wdiff(before, snap()));
+        EXPECT_EQ("", regdiff(before, snap()));
 
         // The restore is journaled: undo brings back the changed state,
         // and then the three tolvctl changes walk back to where they began.
         EXPECT_EQ(0u, tolvctl("undo").code);
-        EXPECT_EQ("", wdiff(changed, snap()));
+        EXPECT_EQ("", regdiff(changed, snap()));
         clearjournal();
         randomstate(rng, values);
         before = snap();
@@ -123,7 +123,7 @@ TEST_F(tolvctltest, backup_restore_and_undo_give_back_every_byte)
             undos++;
         EXPECT_EQ(1u, undo.code);
         EXPECT_NE(std::string::npos, undo.err.find("nothing to undo"));
-        EXPECT_EQ("", wdiff(before, snap()));
+        EXPECT_EQ("", regdiff(before, snap()));
     }
 }
 
@@ -146,7 +146,7 @@ TEST_F(tolvctltest, reg_import_of_a_backup_gives_the_values_of_restore)
         EXPECT_EQ(0u, tolvctl("apply highly-restricted").code);
         ran imported = runprogram("reg.exe import \"" + file + "\"");
         EXPECT_EQ(0u, imported.code) << imported.err;
-        EXPECT_EQ("", wdiff(valuesonly(restored), valuesonly(snap())));
+        EXPECT_EQ("", regdiff(valuesonly(restored), valuesonly(snap())));
     }
 }
 
@@ -184,7 +184,7 @@ TEST_F(tolvctltest, apply_leaves_what_the_dialogs_preset_and_apply_leave)
             EXPECT_EQ(0u, r.code);
             wsnapshot bytool = snap();
             if (!iemissing) {
-                EXPECT_EQ("", wdiff(bydialog, bytool));
+                EXPECT_EQ("", regdiff(bydialog, bytool));
                 EXPECT_EQ(std::string::npos, r.out.find("created"));
                 continue;
             }
@@ -193,7 +193,7 @@ TEST_F(tolvctltest, apply_leaves_what_the_dialogs_preset_and_apply_leave)
             std::string ie = "hkcu\\software\\policies\\microsoft\\internet explorer";
             for (auto it = bytool.begin(); it != bytool.end();)
                 it = it->first.compare(0, ie.size(), ie) == 0 ? bytool.erase(it) : std::next(it);
-            EXPECT_EQ("", wdiff(bydialog, bytool));
+            EXPECT_EQ("", regdiff(bydialog, bytool));
             bool created = r.out.find("created   HKCU\\Software\\Policies\\Microsoft\\Internet Explorer\\Control Panel\r\n") !=
                            std::string::npos;
             EXPECT_EQ(preset < 3, created);
@@ -292,7 +292,7 @@ TEST_F(tolvctltest, usage_errors_give_2_and_change_nothing)
         EXPECT_EQ("", r.out);
         EXPECT_NE(std::string::npos, r.err.find(row.says)) << r.err;
     }
-    EXPECT_EQ("", wdiff(before, snap()));
+    EXPECT_EQ("", regdiff(before, snap()));
     EXPECT_EQ(1u, tolvctl("undo").code);    // nothing was journaled
     for (const char *args : { "help", "-h", "--help", "/?", "help restore", "--version" })
         EXPECT_EQ(0u, tolvctl(args).code) << args;
@@ -369,7 +369,7 @@ TEST_F(tolvctltest, bad_files_give_2_name_the_line_and_change_nothing)
     ran missing = tolvctl("restore \"" + workdir() + "none.reg\"");
     EXPECT_EQ(2u, missing.code);
     EXPECT_NE(std::string::npos, missing.err.find(systemtext(ERROR_FILE_NOT_FOUND).substr(0, 10)));
-    EXPECT_EQ("", wdiff(before, snap()));
+    EXPECT_EQ("", regdiff(before, snap()));
     EXPECT_EQ(1, reggetdword(HKCU, SANDBOX "\\file", "keep"));
     EXPECT_EQ(1u, tolvctl("undo").code);    // a refused file journals nothing
     regwipe(HKCU, SANDBOX);
@@ -393,7 +393,7 @@ TEST_F(tolvctltest, a_refused_value_gives_1_and_the_rest_is_done)
                              "ClearPageFileAtShutdown"));
     EXPECT_EQ(1, reggetdword(HKCU, POLICIES "\\Explorer", "NoRun"));
     EXPECT_EQ(0u, tolvctl("undo").code);
-    EXPECT_EQ("", wdiff(before, snap()));
+    EXPECT_EQ("", regdiff(before, snap()));
     wdelete(HKLM, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Memory Management",
             L"ClearPageFileAtShutdown");
 }
@@ -408,7 +408,7 @@ TEST_F(tolvctltest, lines_dry_runs_and_the_journal)
     const char *args = "set hide-all-drives=off no-run-button=on no-homepage-changes=on no-autoplay=off --dry-run";
     wsnapshot before = snap();
     ran dry = tolvctl(args);
-    EXPECT_EQ("", wdiff(before, snap()));
+    EXPECT_EQ("", regdiff(before, snap()));
     ran real = tolvctl(std::string(args).substr(0, strlen(args) - 10));
     EXPECT_EQ(0u, real.code);
     EXPECT_EQ(dry.out, real.out);

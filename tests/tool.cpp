@@ -122,17 +122,6 @@ wsnapshot snap()
     return s;
 }
 
-std::string wdiff(const wsnapshot &expected, const wsnapshot &actual)
-{
-    std::string d;
-    for (auto &e : expected)
-        if (!actual.count(e.first) || actual.at(e.first) != e.second)
-            d += "expected " + e.first + (actual.count(e.first) ? " changed\n" : " missing\n");
-    for (auto &a : actual)
-        if (!expected.count(a.first))
-            d += "unexpected " + a.first + "\n";
-    return d;
-}
 
 // ---- the values that the dialogs read and write, as tolvctl lists them ---------------
 

@@ -28,7 +28,6 @@ std::string utf16(const std::wstring &s);     // the bytes of s and its NUL
 // for a value, with its type and bytes.
 typedef std::map<std::string, std::string> wsnapshot;
 wsnapshot snap();
-std::string wdiff(const wsnapshot &expected, const wsnapshot &actual);
 
 struct valueref {
     HKEY root;

@@ -361,34 +361,31 @@ static int samedata(const regvalue *a, const regvalue *b)
                             (!a->size || !memcmp(a->data, b->data, a->size))));
 }
 
+// Adds one to a growing array of values.
+static void append(regvalue **items, int *n, int *room, const regvalue *item)
+{
+    if (*n == *room) {
+        *room = *room ? *room * 2 : 32;
+        regvalue *grown = (regvalue *)grab(*room * sizeof *grown);
+        if (*n)
+            CopyMemory(grown, *items, *n * sizeof *grown);
+        *items = grown;
+    }
+    (*items)[(*n)++] = *item;
+}
+
 void addvalue(regimage *image, const regvalue *value)
 {
-    if (image->nvalues == image->room) {
-        int room = image->room ? image->room * 2 : 64;
-        regvalue *grown = (regvalue *)grab(room * sizeof *grown);
-        if (image->nvalues)
-            CopyMemory(grown, image->values, image->nvalues * sizeof *grown);
-        image->values = grown;
-        image->room = room;
-    }
-    image->values[image->nvalues++] = *value;
+    append(&image->values, &image->nvalues, &image->room, value);
 }
 
 void addabsent(regimage *image, HKEY root, const WCHAR *key)
 {
+    regvalue k = { root, key, NULL, 0, 0, NULL, 0 };
     for (int i = 0; i < image->nabsent; i++)
         if (samekey(root, key, image->absent[i].root, image->absent[i].key))
             return;
-    if (image->nabsent == image->absentroom) {
-        int room = image->absentroom ? image->absentroom * 2 : 16;
-        regvalue *grown = (regvalue *)grab(room * sizeof *grown);
-        if (image->nabsent)
-            CopyMemory(grown, image->absent, image->nabsent * sizeof *grown);
-        image->absent = grown;
-        image->absentroom = room;
-    }
-    regvalue k = { root, key, NULL, 0, 0, NULL, 0 };
-    image->absent[image->nabsent++] = k;
+    append(&image->absent, &image->nabsent, &image->absentroom, &k);
 }
 
 // The value path as the lines show it: HKCU\key\name, "(Default)" for the
@@ -1554,14 +1551,20 @@ static void writetarget(void *context, const target *tg, int ticked)
     changevalue(a->c, &v);
 }
 
+// folder\name: a path in the registry or on disk.
+static const WCHAR *joinpath(const WCHAR *folder, const char *name)
+{
+    buffer path = {};
+    addtext(&path, folder);
+    addchar(&path, L'\\');
+    addtext(&path, name);
+    return textof(&path);
+}
+
 // parent\leaf, the path of a key that Apply makes sure of.
 static const WCHAR *keypath(const char *parent, const char *leaf)
 {
-    buffer path = {};
-    addtext(&path, parent);
-    addchar(&path, L'\\');
-    addtext(&path, leaf);
-    return textof(&path);
+    return joinpath(widen(parent), leaf);
 }
 
 static int testopens(void *context, const char *path)
@@ -1928,15 +1931,6 @@ static int makefolders(const WCHAR *path, DWORD *error)
             part[i] = kept;
         }
     return 1;
-}
-
-static const WCHAR *joinpath(const WCHAR *folder, const char *name)
-{
-    buffer path = {};
-    addtext(&path, folder);
-    addchar(&path, L'\\');
-    addtext(&path, name);
-    return textof(&path);
 }
 
 struct exportfile {
