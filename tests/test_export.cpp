@@ -2,7 +2,6 @@
 // exports through Wine's own reg import, a planted local policy in list and
 // set, corrupt policy files, --force and failed writes.
 #include <gtest/gtest.h>
-#include <regex>
 #include <set>
 #include "tool.h"
 
@@ -142,10 +141,9 @@ TEST_F(exporttest, reg_import_of_an_export_gives_what_was_exported)
 {
     std::string file = workdir() + "export.reg";
     std::vector<int> restrictids;
-    std::string list = tolvctl("list").out;
-    std::regex box("restrict\\.(\\d+) ");
-    for (auto m = std::sregex_iterator(list.begin(), list.end(), box); m != std::sregex_iterator(); ++m)
-        restrictids.push_back(std::stoi((*m)[1]));
+    for (auto &line : outputlines(tolvctl("list").out))
+        if (line.compare(0, 9, "restrict.") == 0)
+            restrictids.push_back(std::stoi(line.substr(9)));
     ASSERT_EQ(43u, restrictids.size());
 
     for (int preset = 0; preset < 4; preset++)

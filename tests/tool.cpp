@@ -1,7 +1,6 @@
 #include "tool.h"
 
 #include <shlobj.h>
-#include <regex>
 #include <set>
 
 // ---- the program, the registry and the journal --------------------------------------
@@ -37,6 +36,30 @@ void clearjournal()
         DeleteFileA((journaldir() + "\\" + found.cFileName).c_str());
     while (FindNextFileA(h, &found));
     FindClose(h);
+}
+
+std::vector<std::string> outputlines(const std::string &out)
+{
+    std::vector<std::string> lines;
+    for (size_t start = 0, end; start < out.size(); start = end + 1) {
+        end = out.find('\n', start);
+        if (end == std::string::npos)
+            end = out.size();
+        lines.push_back(out.substr(start, end - start - (end > start && out[end - 1] == '\r')));
+    }
+    return lines;
+}
+
+std::string between(const std::string &s, size_t *at, const std::string &after, const std::string &until)
+{
+    size_t start = *at == std::string::npos ? *at : s.find(after, *at);
+    size_t end = start == std::string::npos ? start : s.find(until, start + after.size());
+    if (end == std::string::npos) {
+        *at = end;
+        return "";
+    }
+    *at = end + until.size();
+    return s.substr(start + after.size(), end - start - after.size());
 }
 
 std::string readall(const std::string &path)
@@ -129,10 +152,14 @@ std::vector<valueref> listedvalues()
 {
     std::vector<valueref> values;
     std::set<std::string> seen;
-    std::string out = tolvctl("list").out;
-    std::regex line("\r?\n    (HKCU|HKLM)\\\\([^:\r\n]*)\\\\([^\\\\:\r\n]*): ");
-    for (auto m = std::sregex_iterator(out.begin(), out.end(), line); m != std::sregex_iterator(); ++m) {
-        valueref v = { (*m)[1] == "HKLM" ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, wide((*m)[2]), wide((*m)[3]) };
+    // "    HKCU\key\name: what it holds"
+    for (auto &line : outputlines(tolvctl("list").out)) {
+        if (line.compare(0, 9, "    HKCU\\") && line.compare(0, 9, "    HKLM\\"))
+            continue;
+        std::string path = line.substr(9, line.find(": ") - 9);
+        size_t slash = path.rfind('\\');
+        valueref v = { line[6] == 'L' ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, wide(path.substr(0, slash)),
+                       wide(path.substr(slash + 1)) };
         if (seen.insert(lower(v.key) + "\\" + lower(v.name) + (v.root == HKEY_LOCAL_MACHINE ? "m" : "u")).second)
             values.push_back(v);
     }

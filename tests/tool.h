@@ -16,6 +16,12 @@ ran tolvctl(const std::string &args);
 std::string journaldir();
 void clearjournal();
 
+// The lines of a program's output, without their line ends.
+std::vector<std::string> outputlines(const std::string &out);
+// The text from after the next `after` (searched from *at on) to the next
+// `until`; *at moves past it. npos in *at and "" when either is not found.
+std::string between(const std::string &s, size_t *at, const std::string &after, const std::string &until);
+
 std::string readall(const std::string &path);
 void writeall(const std::string &path, const std::string &data);
 
