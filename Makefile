@@ -18,7 +18,10 @@ all: build
 deps:
 	@cmake/deps.sh
 
-build: build32 build64
+# The two trees build side by side: each leaves a processor idle at times,
+# while its compiler or the making of its Wine prefix waits.
+build: deps
+	@$(MAKE) -j2 build32 build64
 
 build32: deps
 	@test -f $(BUILD)/CMakeCache.txt || \
