@@ -11,7 +11,7 @@ MAKEFLAGS += --no-print-directory
 # make run ARCH=x64 starts the 64-bit program.
 ARCH := x86
 
-.PHONY: all deps build build32 build64 run test bench screenshots dist clean
+.PHONY: all deps build build32 build64 run test bench screenshots settings dist clean
 
 all: build
 
@@ -53,6 +53,10 @@ bench: build
 # The README's pictures, into docs/.
 screenshots: build32
 	@cmake/screenshots.sh $(BUILD)
+
+# docs/settings.md, from tolvctl list --markdown.
+settings: build32
+	@cmake/settings.sh $(BUILD)
 
 # The zips for Windows users, into dist/: win32 and win64.
 dist: build
