@@ -26,12 +26,12 @@ build: deps
 build32: deps
 	@test -f $(BUILD)/CMakeCache.txt || \
 	    cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
-	@cmake --build $(BUILD) -j $(JOBS)
+	@MAKEFLAGS=--no-print-directory cmake --build $(BUILD) -j $(JOBS)
 
 build64: deps
 	@test -f $(BUILD64)/CMakeCache.txt || \
 	    cmake -S . -B $(BUILD64) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
-	@cmake --build $(BUILD64) -j $(JOBS)
+	@MAKEFLAGS=--no-print-directory cmake --build $(BUILD64) -j $(JOBS)
 
 ifeq ($(ARCH),x64)
 run: build64
