@@ -279,6 +279,19 @@ TEST_F(exporttest, existing_files_need_force_and_failed_writes_leave_nothing)
     EXPECT_EQ(0u, tolvctl("export --gpo \"" + dir + "\" --preset school --force").code);
     EXPECT_NE(pol, readall(dir + "\\User\\Registry.pol"));
 
+    // A side that the new export leaves empty loses the old file, with --force only.
+    EXPECT_EQ(0u, tolvctl("export --gpo \"" + dir + "\" --current --force").code);
+    std::string machine = dir + "\\Machine\\Registry.pol";
+    ASSERT_NE("", readall(machine));
+    EXPECT_EQ(2u, tolvctl("export --pol \"" + dir + "\" --set no-run-button=on --force --set").code);
+    ran userside = tolvctl("export --pol \"" + dir + "\" --set no-run-button=on");
+    EXPECT_EQ(2u, userside.code);
+    EXPECT_NE("", readall(machine));
+    userside = tolvctl("export --pol \"" + dir + "\" --set no-run-button=on --force");
+    EXPECT_EQ(0u, userside.code);
+    EXPECT_NE(std::string::npos, userside.out.find("removed   " + machine + "\r\n"));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(machine.c_str()));
+
     // A folder where the file must go: the write fails, exit 1, and no
     // temporary file is left beside it.
     std::string blocked = workdir() + "blocked";

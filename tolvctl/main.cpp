@@ -1938,6 +1938,7 @@ struct exportfile {
     const WCHAR *folder;    // made when missing
     buffer       data;
     int          records;
+    int          remove;    // the file goes, if it is there
 };
 
 // gpt.ini of a local policy object: each side's version is 1 when it has a
@@ -2040,16 +2041,14 @@ static int exportcommand(int argc, WCHAR **argv)
         };
         int has[2] = {};
         for (int i = 0; i < COUNT(sides); i++) {
-            exportfile *f = &files[nfiles];
+            exportfile *f = &files[nfiles++];
             f->records = writepol(&f->data, &image, sides[i].root);
-            if (!f->records) {
-                f->data.size = 0;
-                continue;   // a side with no values gets no file
-            }
             f->folder = joinpath(target, sides[i].side);
             f->path = joinpath(f->folder, "Registry.pol");
-            has[i] = 1;
-            nfiles++;
+            // A side with no values gets no file, and loses one that an
+            // earlier export left there.
+            f->remove = !f->records;
+            has[i] = f->records > 0;
         }
         if (kind == export_gpo) {
             files[nfiles].path = joinpath(target, "gpt.ini");
@@ -2073,6 +2072,19 @@ static int exportcommand(int argc, WCHAR **argv)
     int failures = 0;
     for (int i = 0; i < nfiles; i++) {
         DWORD error = 0;
+        if (files[i].remove) {
+            if (GetFileAttributesW(files[i].path) == INVALID_FILE_ATTRIBUTES)
+                continue;
+            if (!DeleteFileW(files[i].path)) {
+                complain("cannot remove ", files[i].path, ": ", systemtext(GetLastError()));
+                failures++;
+                continue;
+            }
+            addverb("removed");
+            say(files[i].path);
+            sayline();
+            continue;
+        }
         if ((kind != export_reg && !makefolders(files[i].folder ? files[i].folder : target, &error)) ||
             !writefile(files[i].path, files[i].data.data, files[i].data.size, &error)) {
             complain("cannot write ", files[i].path, ": ", systemtext(error));
