@@ -8,7 +8,6 @@
 #define HKCU HKEY_CURRENT_USER
 #define HKLM HKEY_LOCAL_MACHINE
 
-static const char *const presets[] = { "school", "cyber-cafe", "highly-restricted", "clear-all" };
 
 // The boxes that each preset ticks, in the order above.
 static std::set<int> presetticks(int preset)
@@ -29,13 +28,6 @@ static std::set<int> presetticks(int preset)
     for (int id : clears)
         all.erase(id);
     return all;
-}
-
-static wsnapshot valuesonly(wsnapshot s)
-{
-    for (auto it = s.begin(); it != s.end();)
-        it = it->first.back() == '\\' ? s.erase(it) : std::next(it);
-    return s;
 }
 
 static std::string grouppolicydir()
@@ -148,7 +140,7 @@ TEST_F(exporttest, reg_import_of_an_export_gives_what_was_exported)
 
     for (int preset = 0; preset < 4; preset++)
         for (bool opposite : { false, true }) {
-            SCOPED_TRACE(std::string(presets[preset]) + (opposite ? " over its opposite" : " over nothing"));
+            SCOPED_TRACE(std::string(presetnames[preset]) + (opposite ? " over its opposite" : " over nothing"));
             // Every box the other way round, or no value at all.
             auto start = [&]() {
                 clear();
@@ -161,8 +153,8 @@ TEST_F(exporttest, reg_import_of_an_export_gives_what_was_exported)
                 ASSERT_EQ(0u, tolvctl(args).code);
             };
             start();
-            ASSERT_EQ(0u, tolvctl(std::string("export --reg \"") + file + "\" --preset " + presets[preset]).code);
-            ASSERT_EQ(0u, tolvctl(std::string("apply ") + presets[preset]).code);
+            ASSERT_EQ(0u, tolvctl(std::string("export --reg \"") + file + "\" --preset " + presetnames[preset]).code);
+            ASSERT_EQ(0u, tolvctl(std::string("apply ") + presetnames[preset]).code);
             wsnapshot applied = valuesonly(snap());
             start();
             ran imported = runprogram("reg.exe import \"" + file + "\"");
@@ -312,6 +304,14 @@ TEST_F(exporttest, existing_files_need_force_and_failed_writes_leave_nothing)
     EXPECT_EQ(1, entries);
     ran nofolder = tolvctl("export --reg \"" + workdir() + "no\\such\\folder\\x.reg\" --preset school");
     EXPECT_EQ(1u, nofolder.code);
+    // Options in any case, as Windows tools take them; a missing folder of
+    // --pol is made with its parents.
+    std::string upper = workdir() + "UPPER.reg";
+    EXPECT_EQ(0u, tolvctl("EXPORT --REG \"" + upper + "\" --PRESET SCHOOL").code);
+    EXPECT_EQ("\xff\xfeW", readall(upper).substr(0, 3));
+    std::string deep = blocked + "\\a\\b";
+    EXPECT_EQ(0u, tolvctl("export --pol \"" + deep + "\" --preset school").code);
+    EXPECT_NE("", readall(deep + "\\User\\Registry.pol"));
 
     for (const char *bad : { "export", "export --reg x.reg", "export --preset school", "export --reg x.reg --preset nursery",
                              "export --pol d --set", "export --pol d --set no-such=on", "export --reg x --current --dry-run",

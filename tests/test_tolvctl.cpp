@@ -51,7 +51,6 @@ static void randomstate(std::mt19937 &rng, const std::vector<valueref> &values)
     }
 }
 
-static const char *const presetnames[] = { "school", "cyber-cafe", "highly-restricted", "clear-all" };
 
 struct tolvctltest : ::testing::Test {
     std::vector<valueref> values;
@@ -130,11 +129,6 @@ TEST_F(tolvctltest, reg_import_of_a_backup_gives_the_values_of_restore)
 {
     std::mt19937 rng(11);
     std::string file = workdir() + "import.reg";
-    auto valuesonly = [](wsnapshot s) {
-        for (auto it = s.begin(); it != s.end();)
-            it = it->first.back() == '\\' ? s.erase(it) : std::next(it);
-        return s;
-    };
     for (int round = 0; round < 3; round++) {
         SCOPED_TRACE(round);
         randomstate(rng, values);

@@ -148,6 +148,15 @@ wsnapshot snap()
 
 // ---- the values that the dialogs read and write, as tolvctl lists them ---------------
 
+wsnapshot valuesonly(wsnapshot s)
+{
+    for (auto it = s.begin(); it != s.end();)
+        it = it->first.back() == '\\' ? s.erase(it) : std::next(it);
+    return s;
+}
+
+const char *const presetnames[4] = { "school", "cyber-cafe", "highly-restricted", "clear-all" };
+
 std::vector<valueref> listedvalues()
 {
     std::vector<valueref> values;

@@ -34,6 +34,11 @@ std::string utf16(const std::wstring &s);     // the bytes of s and its NUL
 // for a value, with its type and bytes.
 typedef std::map<std::string, std::string> wsnapshot;
 wsnapshot snap();
+// The same without its keys: the values alone.
+wsnapshot valuesonly(wsnapshot s);
+
+// The quick settings by the names tolvctl takes, in the order of their buttons.
+extern const char *const presetnames[4];
 
 struct valueref {
     HKEY root;

@@ -146,16 +146,23 @@ static int sametextA(const char *a, const char *b)
     return !*a && !*b;
 }
 
-// Whether what the command line gives is the word, ignoring the case of
-// ASCII letters.
-static int sameword(const WCHAR *given, const char *word)
+// What follows the ASCII word at the start of given, ignoring the case of
+// ASCII letters; NULL when given does not start with it.
+static const WCHAR *afterword(const WCHAR *given, const char *word)
 {
-    for (; *given && *word; given++, word++) {
+    for (; *word; given++, word++) {
         WCHAR g = *given >= L'A' && *given <= L'Z' ? *given + 32 : *given;
         if (g != (BYTE)lowerascii(*word))
-            return 0;
+            return NULL;
     }
-    return !*given && !*word;
+    return given;
+}
+
+// Whether what the command line gives is the word, ignoring case.
+static int sameword(const WCHAR *given, const char *word)
+{
+    const WCHAR *rest = afterword(given, word);
+    return rest && !*rest;
 }
 
 int prefixis(const WCHAR *text, size_t length, const char *word)
@@ -379,13 +386,20 @@ void addvalue(regimage *image, const regvalue *value)
     append(&image->values, &image->nvalues, &image->room, value);
 }
 
+// Whether the image records the key as absent.
+static int inabsent(const regimage *image, HKEY root, const WCHAR *key)
+{
+    for (int i = 0; i < image->nabsent; i++)
+        if (samekey(root, key, image->absent[i].root, image->absent[i].key))
+            return 1;
+    return 0;
+}
+
 void addabsent(regimage *image, HKEY root, const WCHAR *key)
 {
     regvalue k = { root, key, NULL, 0, 0, NULL, 0 };
-    for (int i = 0; i < image->nabsent; i++)
-        if (samekey(root, key, image->absent[i].root, image->absent[i].key))
-            return;
-    append(&image->absent, &image->nabsent, &image->absentroom, &k);
+    if (!inabsent(image, root, key))
+        append(&image->absent, &image->nabsent, &image->absentroom, &k);
 }
 
 // The value path as the lines show it: HKCU\key\name, "(Default)" for the
@@ -424,8 +438,7 @@ static void addtypename(buffer *b, DWORD type)
     }
 }
 
-// Whole UTF-16 characters ending in one NUL with no other NUL inside.
-static int isstring(const regvalue *v)
+int isstring(const regvalue *v)
 {
     const WCHAR *text = (const WCHAR *)v->data;
     size_t length = v->size / sizeof(WCHAR);
@@ -683,7 +696,6 @@ static const regvalue *grouppolicyon(const regimage *actions, const regvalue *v)
 // its box, read as the dialog reads it (full access, 2,048 bytes at most).
 struct shownvalue {
     regvalue    value;
-    const boxvalue *box;
     int         readable;   // 0: the key or value could not be read at all
     int         full;       // the key opens with full access
     int         passes;
@@ -711,7 +723,6 @@ static void showvalue(const boxvalue *bv, shownvalue *s, openkey *open)
         open->key = bv->key;
         open->rc = RegOpenKeyExW(bv->root, key, 0, KEY_ALL_ACCESS, &open->handle);
     }
-    s->box = bv;
     novalue(bv->root, key, name, &s->value);
     s->full = open->rc == ERROR_FILE_NOT_FOUND ||
               (open->rc == ERROR_SUCCESS && queryvalue(open->handle, &s->value) == ERROR_SUCCESS);
@@ -1007,10 +1018,7 @@ static int plannedkey(changer *c, HKEY root, const WCHAR *key)
 
 static int removedkey(changer *c, HKEY root, const WCHAR *key)
 {
-    for (int i = 0; i < c->removed.nabsent; i++)
-        if (samekey(root, key, c->removed.absent[i].root, c->removed.absent[i].key))
-            return 1;
-    return 0;
+    return inabsent(&c->removed, root, key);
 }
 
 static int keythere(changer *c, HKEY root, const WCHAR *key)
@@ -1274,14 +1282,6 @@ static int depth(const WCHAR *key)
     return n;
 }
 
-static int recordedabsent(const regimage *image, HKEY root, const WCHAR *key)
-{
-    for (int i = 0; i < image->nabsent; i++)
-        if (samekey(root, key, image->absent[i].root, image->absent[i].key))
-            return 1;
-    return 0;
-}
-
 // Puts back what a backup records: sections and values in file order, then
 // the keys that were absent, the deepest first, where they hold nothing.
 static void restoreimage(changer *c, const regimage *image)
@@ -1289,10 +1289,8 @@ static void restoreimage(changer *c, const regimage *image)
     for (int i = 0; i < image->nvalues; i++) {
         const regvalue *v = &image->values[i];
         if (!v->name) {
-            if (!recordedabsent(image, v->root, v->key))
+            if (!inabsent(image, v->root, v->key))
                 makekey(c, v->root, v->key);
-        } else if (v->present) {
-            changevalue(c, v);
         } else {
             changevalue(c, v);
         }
@@ -1471,7 +1469,7 @@ static const WCHAR *journalpath(const WCHAR *folder, unsigned number)
     buffer path = {};
     addtext(&path, folder);
     addchar(&path, L'\\');
-    unsigned long long padded = 100000000ull + number;
+    unsigned long padded = 100000000ul + number;     // eight digits after the 1
     buffer digits = {};
     addnumber(&digits, padded);
     addtext(&path, textof(&digits) + 1);
@@ -1603,6 +1601,18 @@ static int finish(changer *c, const WCHAR *entry)
     return c->failures ? 1 : 0;
 }
 
+// Both dialogs' walks with the boxes in the states given: collecting what
+// they may touch into t, or changing the registry when t is NULL.
+static void walkboxes(changer *c, touched *t, int *const *states, int prepare)
+{
+    for (int d = 0; d < COUNT(alldialogs); d++) {
+        applycontext a = { c, t, &alldialogs[d], states[d] };
+        if (prepare && alldialogs[d].tables == &restrictdialog)
+            walkprepare(alldialogs[d].tables, &a, testopens, prepkey);
+        walkapply(alldialogs[d].tables, &a, boxstate, writetarget);
+    }
+}
+
 // Sets boxes of the dialogs to the states given (one array per dialog),
 // as Apply would for those boxes; with prepare, after the key preparation
 // of Set Restrictions, as the dialog's Apply does.
@@ -1616,22 +1626,12 @@ static int changeboxes(int *const *states, int prepare, int dryrun, const WCHAR 
     c.dryrun = dryrun;
     // Everything that the run may touch, saved before it starts.
     if (!dryrun) {
-        for (int d = 0; d < COUNT(alldialogs); d++) {
-            applycontext a = { &c, &t, &alldialogs[d], states[d] };
-            if (prepare && alldialogs[d].tables == &restrictdialog)
-                walkprepare(alldialogs[d].tables, &a, testopens, prepkey);
-            walkapply(alldialogs[d].tables, &a, boxstate, writetarget);
-        }
+        walkboxes(&c, &t, states, prepare);
         entry = journal(&t, command);
         if (!entry)
             return 1;
     }
-    for (int d = 0; d < COUNT(alldialogs); d++) {
-        applycontext a = { &c, NULL, &alldialogs[d], states[d] };
-        if (prepare && alldialogs[d].tables == &restrictdialog)
-            walkprepare(alldialogs[d].tables, &a, testopens, prepkey);
-        walkapply(alldialogs[d].tables, &a, boxstate, writetarget);
-    }
+    walkboxes(&c, NULL, states, prepare);
     return finish(&c, entry);
 }
 
@@ -1766,11 +1766,11 @@ static int restorecommand(const WCHAR *path, int dryrun, const WCHAR *command)
     regimage image = {};
     const WCHAR *note;
     changer c = {};
-    loadgrouppolicy(&c.policy);
     const WCHAR *entry = NULL;
 
     if (!loadreg(path, &image, &note))
         return 2;
+    loadgrouppolicy(&c.policy);
     c.dryrun = dryrun;
     if (!dryrun) {
         touched t = {};
@@ -1796,7 +1796,6 @@ static int undocommand(int dryrun)
     regimage image = {};
     const WCHAR *note;
     changer c = {};
-    loadgrouppolicy(&c.policy);
 
     if (!folder)
         return 1;
@@ -1808,6 +1807,7 @@ static int undocommand(int dryrun)
     const WCHAR *path = journalpath(folder, numbers[n - 1]);
     if (!loadreg(path, &image, &note))
         return 2;
+    loadgrouppolicy(&c.policy);
     say("undo of: ");
     say(note ? note : path);
     sayline();
@@ -1827,12 +1827,12 @@ static int undocommand(int dryrun)
 // Everything that the two dialogs read, write or make.
 static void touchall(touched *t)
 {
+    for (int i = 0; i < COUNT(preparedkeys); i++)
+        touchkey(t, HKCU, keypath(preparedkeys[i].parent, preparedkeys[i].leaf));
     for (int d = 0; d < COUNT(alldialogs); d++) {
         const policydialog *pd = alldialogs[d].tables;
         for (int i = 0; i < pd->ntests; i++)
             touchkey(t, HKCU, widen(pd->tests[i].parent));
-        for (int i = 0; i < COUNT(preparedkeys); i++)
-            touchkey(t, HKCU, keypath(preparedkeys[i].parent, preparedkeys[i].leaf));
         for (int b = 0; b < alldialogs[d].nboxes; b++) {
             boxvalue values[maxboxvalues];
             int n = boxvalues(&alldialogs[d], alldialogs[d].boxes[b].id, values, maxboxvalues);
@@ -1884,13 +1884,8 @@ static int inpolicybranch(const WCHAR *key)
         "Software\\Policies", "Software\\Microsoft\\Windows\\CurrentVersion\\Policies",
     };
     for (int i = 0; i < COUNT(branches); i++) {
-        const char *b = branches[i];
-        const WCHAR *k = key;
-        while (*b && *k && (BYTE)lowerascii(*b) == (*k >= L'A' && *k <= L'Z' ? *k + 32 : *k)) {
-            b++;
-            k++;
-        }
-        if (!*b && (!*k || *k == L'\\'))
+        const WCHAR *rest = afterword(key, branches[i]);
+        if (rest && (!*rest || *rest == L'\\'))
             return 1;
     }
     return 0;
@@ -1909,28 +1904,25 @@ static void exporttarget(void *context, const target *tg, int ticked)
     addvalue(a->t, &v);
 }
 
-// Makes a folder and its missing parents; 0 with the error.
+// Makes a folder and its missing parents; 0 with the error. Each parent is
+// tried in turn and may fail where it exists or cannot be made, such as a
+// drive or a server's share; only the folder itself must be there at the end.
 static int makefolders(const WCHAR *path, DWORD *error)
 {
     size_t length = lstrlenW(path);
     WCHAR *part = wcopy(path, length);
 
+    *error = ERROR_PATH_NOT_FOUND;
     for (size_t i = 1; i <= length; i++)
         if (i == length || part[i] == L'\\' || part[i] == L'/') {
             WCHAR kept = part[i];
             part[i] = 0;
-            if (i > 2 || part[1] != L':') {     // not a drive alone
-                if (!CreateDirectoryW(part, NULL) && GetLastError() != ERROR_ALREADY_EXISTS) {
-                    DWORD attributes = GetFileAttributesW(part);
-                    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-                        *error = GetLastError();
-                        return 0;
-                    }
-                }
-            }
+            if (!CreateDirectoryW(part, NULL))
+                *error = GetLastError();
             part[i] = kept;
         }
-    return 1;
+    DWORD attributes = GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 struct exportfile {
@@ -1976,7 +1968,7 @@ static int exportcommand(int argc, WCHAR **argv)
         if (sameword(arg, "--reg") || sameword(arg, "--pol") || sameword(arg, "--gpo")) {
             if (kind >= 0 || i + 1 == argc)
                 return usage("export");
-            kind = arg[2] == L'r' ? export_reg : arg[2] == L'p' ? export_pol : export_gpo;
+            kind = sameword(arg, "--reg") ? export_reg : sameword(arg, "--pol") ? export_pol : export_gpo;
             target = argv[++i];
         } else if (sameword(arg, "--preset")) {
             if (source >= 0 || i + 1 == argc)

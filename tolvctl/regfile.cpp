@@ -44,16 +44,15 @@ static void addquoted(buffer *file, const WCHAR *text, size_t length)
     addchar(file, L'"');
 }
 
-// A REG_SZ that a quoted string gives back byte for byte: whole characters
-// ending in its one NUL, and nothing that a line cannot carry.
+// A REG_SZ that a quoted string gives back byte for byte: a string, and
+// nothing in it that a line cannot carry.
 static int isplainstring(const regvalue *v)
 {
     const WCHAR *text = (const WCHAR *)v->data;
-    size_t length = v->size / sizeof(WCHAR);
 
-    if (v->type != REG_SZ || v->size % sizeof(WCHAR) || length == 0 || text[length - 1])
+    if (v->type != REG_SZ || !isstring(v))
         return 0;
-    for (size_t i = 0; i + 1 < length; i++)
+    for (size_t i = 0; i + 1 < v->size / sizeof(WCHAR); i++)
         if (text[i] < 0x20)
             return 0;
     return 1;

@@ -75,6 +75,9 @@ struct regimage {
 };
 
 void addvalue(regimage *image, const regvalue *value);
+// Whether a REG_SZ or REG_EXPAND_SZ holds whole UTF-16 characters ending
+// in one NUL, with no other NUL inside.
+int isstring(const regvalue *v);
 void addabsent(regimage *image, HKEY root, const WCHAR *key);
 // Whether two keys are the same key: roots equal, paths equal but for case.
 int samekey(HKEY root1, const WCHAR *key1, HKEY root2, const WCHAR *key2);
