@@ -1,6 +1,7 @@
 #include "support.h"
 
 #include <aclapi.h>
+#include <stdio.h>
 #include <string.h>
 
 // ---- registry ---------------------------------------------------------------
@@ -323,19 +324,37 @@ ran runprogram(const std::string &cmdline, DWORD ms)
     si.hStdOutput = out;
     si.hStdError = err;
     PROCESS_INFORMATION pi;
-    std::string cmd = cmdline;
-    if (CreateProcessA(NULL, &cmd[0], NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi)) {
-        if (WaitForSingleObject(pi.hProcess, ms) != WAIT_OBJECT_0) {
+    std::string cmd = cmdline, why;
+    // A loaded Wine has been seen to refuse a process now and then: a refusal
+    // is logged and tried again; when the program never ran, or its end was
+    // not seen, r.err says why.
+    BOOL started = FALSE;
+    for (int attempt = 0; attempt < 3 && !started; attempt++) {
+        started = CreateProcessA(NULL, &cmd[0], NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi);
+        if (!started) {
+            DWORD error = GetLastError();
+            fprintf(stderr, "runprogram: CreateProcess(%s) failed, error %lu\n", cmdline.c_str(), error);
+            why = "[runprogram: CreateProcess failed, error " + std::to_string(error) + "]\n";
+            Sleep(200);
+        }
+    }
+    if (started)
+        why.clear();
+    if (started) {
+        DWORD wait = WaitForSingleObject(pi.hProcess, ms);
+        if (wait != WAIT_OBJECT_0) {
+            why += wait == WAIT_TIMEOUT ? "[runprogram: timed out]\n"
+                                        : "[runprogram: wait failed, error " + std::to_string(GetLastError()) + "]\n";
             TerminateProcess(pi.hProcess, 99);
             WaitForSingleObject(pi.hProcess, 5000);
-        } else {
-            GetExitCodeProcess(pi.hProcess, &r.code);
+        } else if (!GetExitCodeProcess(pi.hProcess, &r.code)) {
+            why += "[runprogram: no exit code, error " + std::to_string(GetLastError()) + "]\n";
         }
         CloseHandle(pi.hThread);
         CloseHandle(pi.hProcess);
     }
     r.out = slurp(out);
-    r.err = slurp(err);
+    r.err = why + slurp(err);
     CloseHandle(out);
     CloseHandle(err);
     return r;
