@@ -305,6 +305,22 @@ static std::string slurp(HANDLE file)
     return s;
 }
 
+// CreateProcessA, tried again when it refuses: a loaded Wine has been seen
+// to refuse a process now and then. Each refusal is logged with its error;
+// *error is the last one.
+static BOOL startprocess(const char *app, std::string &cmd, BOOL inherit, const char *dir, STARTUPINFOA *si,
+                         PROCESS_INFORMATION *pi, DWORD *error)
+{
+    for (int attempt = 0; attempt < 3; attempt++) {
+        if (CreateProcessA(app, &cmd[0], NULL, NULL, inherit, 0, NULL, dir, si, pi))
+            return TRUE;
+        *error = GetLastError();
+        fprintf(stderr, "CreateProcess(%s) failed, error %lu\n", cmd.c_str(), *error);
+        Sleep(200);
+    }
+    return FALSE;
+}
+
 ran runprogram(const std::string &cmdline, DWORD ms)
 {
     ran r = { STILL_ACTIVE, "", "" };
@@ -325,22 +341,10 @@ ran runprogram(const std::string &cmdline, DWORD ms)
     si.hStdError = err;
     PROCESS_INFORMATION pi;
     std::string cmd = cmdline, why;
-    // A loaded Wine has been seen to refuse a process now and then: a refusal
-    // is logged and tried again; when the program never ran, or its end was
-    // not seen, r.err says why.
-    BOOL started = FALSE;
-    for (int attempt = 0; attempt < 3 && !started; attempt++) {
-        started = CreateProcessA(NULL, &cmd[0], NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi);
-        if (!started) {
-            DWORD error = GetLastError();
-            fprintf(stderr, "runprogram: CreateProcess(%s) failed, error %lu\n", cmdline.c_str(), error);
-            why = "[runprogram: CreateProcess failed, error " + std::to_string(error) + "]\n";
-            Sleep(200);
-        }
-    }
-    if (started)
-        why.clear();
-    if (started) {
+    DWORD error;
+    if (!startprocess(NULL, cmd, TRUE, NULL, &si, &pi, &error)) {
+        why = "[runprogram: CreateProcess failed, error " + std::to_string(error) + "]\n";
+    } else {
         DWORD wait = WaitForSingleObject(pi.hProcess, ms);
         if (wait != WAIT_OBJECT_0) {
             why += wait == WAIT_TIMEOUT ? "[runprogram: timed out]\n"
@@ -380,7 +384,8 @@ bool program::start(const std::string &exe, const std::string &args, bool usesho
     }
     std::string cmd = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
     std::string dir = exe.substr(0, exe.rfind('\\') + 1);
-    return CreateProcessA(exe.c_str(), &cmd[0], NULL, NULL, FALSE, 0, NULL, dir.c_str(), &si, &pi) != 0;
+    DWORD error;
+    return startprocess(exe.c_str(), cmd, FALSE, dir.c_str(), &si, &pi, &error) != 0;
 }
 
 struct windowsearch {

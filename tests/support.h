@@ -78,10 +78,11 @@ unsigned handlecount();
 
 // ---- console programs -----------------------------------------------------------
 struct ran {
-    DWORD code;             // exit code; STILL_ACTIVE when it was killed on the time-out
+    DWORD code;             // exit code; STILL_ACTIVE when it never ran or was killed on the time-out
     std::string out, err;   // what it wrote, as bytes
 };
-// Runs a command line with standard output and error captured.
+// Runs a command line with standard output and error captured. When the
+// program never ran, or its end was not seen, err begins with the reason.
 ran runprogram(const std::string &cmdline, DWORD ms = 60000);
 
 // ---- the real program -----------------------------------------------------------
