@@ -173,6 +173,12 @@ int prefixis(const WCHAR *text, size_t length, const char *word)
     return 1;
 }
 
+int startswith(const WCHAR *text, size_t length, const WCHAR *word)
+{
+    size_t n = lstrlenW(word);
+    return length >= n && CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, text, (int)n, word, (int)n) == CSTR_EQUAL;
+}
+
 // The data text of a table: a short hexadecimal numeral.
 static DWORD hexnumber(const char *text)
 {
@@ -626,6 +632,12 @@ static int findsetting(const WCHAR *name, const dialogboxes **dialog, const boxr
 // applies again at every refresh: what they do to the values that tolvctl
 // shows and changes.
 
+// The two sides of a policy object: each folder's Registry.pol holds the
+// values of one root.
+static const struct { const char *folder; HKEY root; } policysides[] = {
+    { "User", HKEY_CURRENT_USER }, { "Machine", HKEY_LOCAL_MACHINE },
+};
+
 // %SystemRoot%\System32\GroupPolicy\side\Registry.pol; a 32-bit process on
 // 64-bit Windows reaches the real System32 as Sysnative.
 static const WCHAR *grouppolicyfile(const char *side)
@@ -649,12 +661,8 @@ static const WCHAR *grouppolicyfile(const char *side)
 // nothing and gets one warning with the byte where it went wrong.
 static void loadgrouppolicy(regimage *actions)
 {
-    static const struct { const char *side; HKEY root; } sides[] = {
-        { "User", HKEY_CURRENT_USER }, { "Machine", HKEY_LOCAL_MACHINE },
-    };
-
-    for (int i = 0; i < COUNT(sides); i++) {
-        const WCHAR *path = grouppolicyfile(sides[i].side);
+    for (int i = 0; i < COUNT(policysides); i++) {
+        const WCHAR *path = grouppolicyfile(policysides[i].folder);
         buffer contents = {};
         regimage file = {};
         DWORD error;
@@ -662,7 +670,7 @@ static void loadgrouppolicy(regimage *actions)
         const char *why;
         if (!path || !readfile(path, &contents, &error))
             continue;   // no local policy on this side
-        if (!readpol(contents.data, contents.size, sides[i].root, &file, &offset, &why)) {
+        if (!readpol(contents.data, contents.size, policysides[i].root, &file, &offset, &why)) {
             addtext(&err, "tolvctl: warning: ");
             addtext(&err, path);
             addtext(&err, ": byte ");
@@ -843,18 +851,19 @@ static void addmarkdownbox(buffer *b, const dialogboxes *d, const boxrow *box)
         if (i)
             addtext(b, "<br>");
         addtext(b, "`");
-        addtext(b, values[i].root == HKLM ? "HKLM\\" : "HKCU\\");
+        addtext(b, rootname(values[i].root));
+        addchar(b, L'\\');
         addtext(b, values[i].key);
         addchar(b, L'\\');
         addtext(b, values[i].name);
         addtext(b, "`");
-        if (values[i].write) {
-            addtext(b, " = ");
-            addtext(b, values[i].write->data);
-        }
-        if (!values[i].write)
+        if (!values[i].write) {
             addtext(b, " (read only)");
-        else if (!values[i].read)
+            continue;
+        }
+        addtext(b, " = ");
+        addtext(b, values[i].write->data);
+        if (!values[i].read)
             addtext(b, " (written only)");
         else if (values[i].read->test != tick_eq1 || !sametextA(values[i].write->data, "1")) {
             addtext(b, " (");
@@ -1068,8 +1077,7 @@ static void plan(changer *c, const regvalue *v)
     c->changes++;
 }
 
-// Whether a key could be opened with the access given; in a dry run, for a
-// key that would be made, whether its nearest existing parent lets it be.
+// Whether a key could be opened with the access given.
 static DWORD tryaccess(HKEY root, const WCHAR *key, REGSAM access)
 {
     HKEY handle;
@@ -1080,6 +1088,8 @@ static DWORD tryaccess(HKEY root, const WCHAR *key, REGSAM access)
     return rc;
 }
 
+// For a dry run's key that would be made: whether its nearest existing
+// parent lets it be.
 static DWORD trycreate(HKEY root, const WCHAR *key)
 {
     size_t length = lstrlenW(key);
@@ -1235,9 +1245,9 @@ static int keyisempty(changer *c, HKEY root, const WCHAR *key)
     size_t keylength = lstrlenW(key);
     for (int i = 0; c->dryrun && !left && i < c->planned.nvalues; i++) {
         const regvalue *p = &c->planned.values[i];
-        int below = p->root == root && (size_t)lstrlenW(p->key) > keylength && p->key[keylength] == L'\\' &&
-                    CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, p->key, (int)keylength, key,
-                                   (int)keylength) == CSTR_EQUAL;
+        size_t length = lstrlenW(p->key);
+        int below = p->root == root && length > keylength && p->key[keylength] == L'\\' &&
+                    startswith(p->key, length, key);
         regvalue now;
         DWORD error;
         left = (below && !removedkey(c, root, p->key)) ||
@@ -1313,12 +1323,11 @@ static void restoreimage(changer *c, const regimage *image)
 // Adds the value's present state, or its absence.
 static int capturevalue(regimage *image, HKEY root, const WCHAR *key, const WCHAR *name)
 {
-    regvalue v, section = { root, key, NULL, 1, 0, NULL, 0 };
+    regvalue v, section = { root, key, NULL, 1, 0, NULL, 0 }, want = { root, key, name, 1, 0, NULL, 0 };
     DWORD error;
 
     for (int i = 0; i < image->nvalues; i++)
-        if (image->values[i].name && samekey(root, key, image->values[i].root, image->values[i].key) &&
-            sametext(name, image->values[i].name))
+        if (samevalue(&image->values[i], &want))
             return 1;
     if (!readvalue(root, key, name, KEY_QUERY_VALUE, &v, &error)) {
         buffer path = {};
@@ -1429,9 +1438,9 @@ static const WCHAR *journalfolder(void)
 // The numbers of the journal's entries, ascending.
 static int journalentries(const WCHAR *folder, unsigned **numbers)
 {
-    buffer pattern = {};
+    buffer pattern = {}, list = {};
     WIN32_FIND_DATAW found;
-    int n = 0, room = 0;
+    int n = 0;
 
     *numbers = NULL;
     addtext(&pattern, folder);
@@ -1446,13 +1455,8 @@ static int journalentries(const WCHAR *folder, unsigned **numbers)
             number = number * 10 + (found.cFileName[digits++] - L'0');
         if (digits != 8 || !sameword(found.cFileName + 8, ".reg"))
             continue;
-        if (n == room) {
-            room = room ? room * 2 : 128;
-            unsigned *grown = (unsigned *)grab(room * sizeof *grown);
-            if (n)
-                CopyMemory(grown, *numbers, n * sizeof *grown);
-            *numbers = grown;
-        }
+        addbytes(&list, &number, sizeof number);
+        *numbers = (unsigned *)list.data;
         int i = n++;
         while (i > 0 && (*numbers)[i - 1] > number) {
             (*numbers)[i] = (*numbers)[i - 1];
@@ -1927,7 +1931,7 @@ static int makefolders(const WCHAR *path, DWORD *error)
 
 struct exportfile {
     const WCHAR *path;
-    const WCHAR *folder;    // made when missing
+    const WCHAR *folder;    // made when missing; NULL for a .reg file, made by nobody
     buffer       data;
     int          records;
     int          remove;    // the file goes, if it is there
@@ -2028,14 +2032,11 @@ static int exportcommand(int argc, WCHAR **argv)
         files[0].records = image.nvalues;
         nfiles = 1;
     } else {
-        static const struct { const char *side; HKEY root; } sides[] = {
-            { "User", HKEY_CURRENT_USER }, { "Machine", HKEY_LOCAL_MACHINE },
-        };
-        int has[2] = {};
-        for (int i = 0; i < COUNT(sides); i++) {
+        int has[COUNT(policysides)] = {};
+        for (int i = 0; i < COUNT(policysides); i++) {
             exportfile *f = &files[nfiles++];
-            f->records = writepol(&f->data, &image, sides[i].root);
-            f->folder = joinpath(target, sides[i].side);
+            f->records = writepol(&f->data, &image, policysides[i].root);
+            f->folder = joinpath(target, policysides[i].folder);
             f->path = joinpath(f->folder, "Registry.pol");
             // A side with no values gets no file, and loses one that an
             // earlier export left there.
@@ -2043,6 +2044,7 @@ static int exportcommand(int argc, WCHAR **argv)
             has[i] = f->records > 0;
         }
         if (kind == export_gpo) {
+            files[nfiles].folder = target;
             files[nfiles].path = joinpath(target, "gpt.ini");
             writegptini(&files[nfiles].data, has[0], has[1]);
             nfiles++;
@@ -2077,7 +2079,7 @@ static int exportcommand(int argc, WCHAR **argv)
             sayline();
             continue;
         }
-        if ((kind != export_reg && !makefolders(files[i].folder ? files[i].folder : target, &error)) ||
+        if ((files[i].folder && !makefolders(files[i].folder, &error)) ||
             !writefile(files[i].path, files[i].data.data, files[i].data.size, &error)) {
             complain("cannot write ", files[i].path, ": ", systemtext(error));
             failures++;
@@ -2237,8 +2239,7 @@ int run(int argc, WCHAR **argv)
 static int splitcommandline(WCHAR ***argvout)
 {
     const WCHAR *p = GetCommandLineW();
-    int argc = 0, room = 8;
-    WCHAR **argv = (WCHAR **)grab(room * sizeof *argv);
+    buffer args = {};
 
     for (;;) {
         while (*p == L' ' || *p == L'\t')
@@ -2272,16 +2273,11 @@ static int splitcommandline(WCHAR ***argvout)
                 break;
             addchar(&arg, *p++);
         }
-        if (argc + 1 == room) {
-            WCHAR **grown = (WCHAR **)grab(room * 2 * sizeof *grown);
-            CopyMemory(grown, argv, room * sizeof *grown);
-            argv = grown;
-            room *= 2;
-        }
-        argv[argc++] = (WCHAR *)textof(&arg);
+        WCHAR *text = (WCHAR *)textof(&arg);
+        addbytes(&args, &text, sizeof text);
     }
-    *argvout = argv;
-    return argc;
+    *argvout = (WCHAR **)args.data;
+    return (int)(args.size / sizeof(WCHAR *));
 }
 
 extern "C" void __cdecl tolvctlstart(void)

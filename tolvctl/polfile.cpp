@@ -9,6 +9,9 @@
 
 static const BYTE header[8] = { 'P', 'R', 'e', 'g', 1, 0, 0, 0 };
 static const WCHAR delprefix[] = L"**del.";
+static const WCHAR delvalsprefix[] = L"**delvals.";
+static const WCHAR softprefix[] = L"**soft.";
+static const WCHAR deletevalues[] = L"**DeleteValues";
 
 static void addtextz(buffer *file, const WCHAR *text)
 {
@@ -123,14 +126,6 @@ static int getdword(polreader *r, DWORD *number)
     return 1;
 }
 
-// Whether name starts with prefix, ignoring case, as Group Policy reads it.
-static int hasprefix(const WCHAR *name, const WCHAR *prefix)
-{
-    int n = lstrlenW(prefix);
-    return lstrlenW(name) >= n &&
-           CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, name, n, prefix, n) == CSTR_EQUAL;
-}
-
 // Each record as what it does to one value: sets it (present) or deletes
 // it; "**delvals." deletes every value of its key (a NULL name), and
 // "**DeleteValues" the names that its data lists. "**soft." sets a value
@@ -139,30 +134,32 @@ static void addaction(regimage *actions, HKEY root, const WCHAR *key, const WCHA
                       DWORD type, const BYTE *data, DWORD size)
 {
     regvalue v = { root, key, name, 1, type, data, size };
+    size_t length = lstrlenW(name);
 
     if (name[0] != L'*' || name[1] != L'*') {
         addvalue(actions, &v);
         return;
     }
     v.present = 0;
-    if (hasprefix(name, delprefix)) {
-        v.name = name + 6;
-    } else if (hasprefix(name, L"**delvals.")) {
+    if (startswith(name, length, delprefix)) {
+        v.name = name + lstrlenW(delprefix);
+    } else if (startswith(name, length, delvalsprefix)) {
         v.name = NULL;
-    } else if (hasprefix(name, L"**soft.")) {
-        v.name = name + 7;
+    } else if (startswith(name, length, softprefix)) {
+        v.name = name + lstrlenW(softprefix);
         v.present = 1;
-    } else if (lstrlenW(name) == 14 && hasprefix(name, L"**DeleteValues") && type == REG_SZ) {
-        size_t length = size / 2;
-        const WCHAR *list = wcopy((const WCHAR *)data, length);    // aligned
-        for (size_t start = 0, i = 0; i <= length; i++)
-            if (i == length || list[i] == L';' || !list[i]) {
+    } else if (length == (size_t)lstrlenW(deletevalues) && startswith(name, length, deletevalues) &&
+               type == REG_SZ) {
+        size_t count = size / 2;
+        const WCHAR *list = wcopy((const WCHAR *)data, count);    // aligned
+        for (size_t start = 0, i = 0; i <= count; i++)
+            if (i == count || list[i] == L';' || !list[i]) {
                 if (i > start) {
                     v.name = wcopy(list + start, i - start);
                     addvalue(actions, &v);
                 }
                 start = i + 1;
-                if (i < length && !list[i])
+                if (i < count && !list[i])
                     break;
             }
         return;

@@ -6,8 +6,13 @@
 
 static const char header5[] = "Windows Registry Editor Version 5.00";
 static const char header4[] = "REGEDIT4";
+// The comment lines of tolvctl's own files: the first and last name the
+// file's kind, the others record a note and the keys that were absent.
+static const char beginmark[] = "; tolvctl ";
+static const char endmark[] = "; end of tolvctl ";
 static const char absentmark[] = "; absent key: ";
 static const char notemark[] = "; note: ";
+#define LENGTHOF(literal) (sizeof literal - 1)   // characters, without the NUL
 
 // ---- writing ----------------------------------------------------------------------
 
@@ -112,7 +117,7 @@ void writereg(buffer *file, const regimage *image, const WCHAR *kind, const WCHA
     addchar(file, 0xFEFF);
     addline(file, header5);
     addline(file, "");
-    addtext(file, "; tolvctl ");
+    addtext(file, beginmark);
     addline(file, kind);
     if (note) {
         addtext(file, notemark);
@@ -143,7 +148,7 @@ void writereg(buffer *file, const regimage *image, const WCHAR *kind, const WCHA
         }
     }
     addline(file, "");
-    addtext(file, "; end of tolvctl ");
+    addtext(file, endmark);
     addline(file, kind);
 }
 
@@ -208,14 +213,6 @@ static int hexvalue(WCHAR c)
     if (c >= L'A' && c <= L'F')
         return c - L'A' + 10;
     return -1;
-}
-
-// Whether the text at p (up to end) starts with word, ignoring case.
-static int startswith(const WCHAR *p, const WCHAR *end, const WCHAR *word)
-{
-    size_t n = lstrlenW(word);
-    return (size_t)(end - p) >= n && CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, p, (int)n,
-                                                     word, (int)n) == CSTR_EQUAL;
 }
 
 static int onlyblanks(const WCHAR *p, const WCHAR *end)
@@ -325,7 +322,7 @@ static int parsedata(reader *r, const WCHAR *p, const WCHAR *end, regvalue *v)
             return fail(r, "unexpected text after the string");
         addchar(&data, 0);
         v->type = REG_SZ;
-    } else if (startswith(p, end, L"dword:")) {
+    } else if (startswith(p, end - p, L"dword:")) {
         const WCHAR *digits = p += 6;
         DWORD number = 0;
         while (p < end && hexvalue(*p) >= 0)
@@ -336,7 +333,7 @@ static int parsedata(reader *r, const WCHAR *p, const WCHAR *end, regvalue *v)
             return fail(r, "a dword: of more than eight hex digits");
         addbytes(&data, &number, sizeof number);
         v->type = REG_DWORD;
-    } else if (startswith(p, end, L"hex:") || startswith(p, end, L"hex(")) {
+    } else if (startswith(p, end - p, L"hex:") || startswith(p, end - p, L"hex(")) {
         v->type = REG_BINARY;
         if (p[3] == L'(') {
             const WCHAR *digits = p += 4;
@@ -436,9 +433,9 @@ int readreg(const BYTE *data, size_t size, const WCHAR *file, regimage *image,
     }
     while (length && isblank(line[length - 1]))
         length--;
-    if (length == sizeof header4 - 1 && prefixis(line, length, header4))
+    if (length == LENGTHOF(header4) && prefixis(line, length, header4))
         r.version4 = 1;
-    else if (length != sizeof header5 - 1 || !prefixis(line, length, header5))
+    else if (length != LENGTHOF(header5) || !prefixis(line, length, header5))
         return fail(&r, "expected \"Windows Registry Editor Version 5.00\" or \"REGEDIT4\"");
 
     while (nextline(&r, &line, &length)) {
@@ -455,17 +452,17 @@ int readreg(const BYTE *data, size_t size, const WCHAR *file, regimage *image,
             return fail(&r, "text after the last line of a tolvctl file");
         if (*line == L';') {
             size_t n = end - line;
-            if (n > 10 && prefixis(line, n, "; tolvctl ") && !begun) {
-                begun = wcopy(line + 10, n - 10);
-            } else if (begun && n == 17 + (size_t)lstrlenW(begun) && prefixis(line, n, "; end of tolvctl ") &&
-                       !memcmp(line + 17, begun, (n - 17) * sizeof(WCHAR))) {
+            if (n > LENGTHOF(beginmark) && prefixis(line, n, beginmark) && !begun) {
+                begun = wcopy(line + LENGTHOF(beginmark), n - LENGTHOF(beginmark));
+            } else if (begun && n == LENGTHOF(endmark) + lstrlenW(begun) && prefixis(line, n, endmark) &&
+                       !memcmp(line + LENGTHOF(endmark), begun, (n - LENGTHOF(endmark)) * sizeof(WCHAR))) {
                 ended = 1;
-            } else if (n > 8 && prefixis(line, n, notemark)) {
-                *note = wcopy(line + 8, n - 8);
-            } else if (n > 14 && prefixis(line, n, absentmark)) {
+            } else if (n > LENGTHOF(notemark) && prefixis(line, n, notemark)) {
+                *note = wcopy(line + LENGTHOF(notemark), n - LENGTHOF(notemark));
+            } else if (n > LENGTHOF(absentmark) && prefixis(line, n, absentmark)) {
                 HKEY absentroot;
                 const WCHAR *absentkey;
-                if (!parsekey(&r, line + 14, end, &absentroot, &absentkey))
+                if (!parsekey(&r, line + LENGTHOF(absentmark), end, &absentroot, &absentkey))
                     return 0;
                 addabsent(image, absentroot, absentkey);
             }
@@ -508,8 +505,7 @@ int readreg(const BYTE *data, size_t size, const WCHAR *file, regimage *image,
             return 0;
         addvalue(image, &v);
     }
-    if (begun && !ended) {
+    if (begun && !ended)
         return fail(&r, "the file ends before \"; end of tolvctl ", begun, "\": it is cut short");
-    }
     return 1;
 }

@@ -33,6 +33,9 @@ void addhex(buffer *b, unsigned long long number, int digits);   // lower case, 
 const WCHAR *textof(buffer *b);
 // Whether text (of length characters) starts with the ASCII word, exactly.
 int prefixis(const WCHAR *text, size_t length, const char *word);
+// Whether text (of length characters) starts with word, ignoring case as
+// the registry and Group Policy do.
+int startswith(const WCHAR *text, size_t length, const WCHAR *word);
 size_t textlength(const buffer *b);
 
 // ---- output -------------------------------------------------------------------
