@@ -306,19 +306,20 @@ static std::string slurp(HANDLE file)
 }
 
 // CreateProcessA, tried again when it refuses: a loaded Wine has been seen
-// to refuse a process now and then. Each refusal is logged with its error;
-// *error is the last one.
-static BOOL startprocess(const char *app, std::string &cmd, BOOL inherit, const char *dir, STARTUPINFOA *si,
-                         PROCESS_INFORMATION *pi, DWORD *error)
+// to refuse a process now and then. Each refusal is logged with its error.
+// 0 when the process started, else the last refusal's error.
+static DWORD startprocess(const char *app, std::string &cmd, BOOL inherit, const char *dir, STARTUPINFOA *si,
+                          PROCESS_INFORMATION *pi)
 {
+    DWORD error = 0;
     for (int attempt = 0; attempt < 3; attempt++) {
         if (CreateProcessA(app, &cmd[0], NULL, NULL, inherit, 0, NULL, dir, si, pi))
-            return TRUE;
-        *error = GetLastError();
-        fprintf(stderr, "CreateProcess(%s) failed, error %lu\n", cmd.c_str(), *error);
+            return 0;
+        error = GetLastError() ? GetLastError() : ERROR_GEN_FAILURE;
+        fprintf(stderr, "CreateProcess(%s) failed, error %lu\n", cmd.c_str(), error);
         Sleep(200);
     }
-    return FALSE;
+    return error;
 }
 
 ran runprogram(const std::string &cmdline, DWORD ms)
@@ -341,8 +342,8 @@ ran runprogram(const std::string &cmdline, DWORD ms)
     si.hStdError = err;
     PROCESS_INFORMATION pi;
     std::string cmd = cmdline, why;
-    DWORD error;
-    if (!startprocess(NULL, cmd, TRUE, NULL, &si, &pi, &error)) {
+    DWORD error = startprocess(NULL, cmd, TRUE, NULL, &si, &pi);
+    if (error) {
         why = "[runprogram: CreateProcess failed, error " + std::to_string(error) + "]\n";
     } else {
         DWORD wait = WaitForSingleObject(pi.hProcess, ms);
@@ -384,8 +385,7 @@ bool program::start(const std::string &exe, const std::string &args, bool usesho
     }
     std::string cmd = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
     std::string dir = exe.substr(0, exe.rfind('\\') + 1);
-    DWORD error;
-    return startprocess(exe.c_str(), cmd, FALSE, dir.c_str(), &si, &pi, &error) != 0;
+    return startprocess(exe.c_str(), cmd, FALSE, dir.c_str(), &si, &pi) == 0;
 }
 
 struct windowsearch {
