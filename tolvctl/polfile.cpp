@@ -5,7 +5,7 @@
 // type and size as 32-bit little-endian numbers. The file's folder, User
 // or Machine, gives the root; the keys carry none.
 #include <string.h>
-#include "tolvctl.h"
+#include "polfile.h"
 
 static const BYTE header[8] = { 'P', 'R', 'e', 'g', 1, 0, 0, 0 };
 static const WCHAR delprefix[] = L"**del.";

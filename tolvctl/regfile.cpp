@@ -2,7 +2,7 @@
 // the reader that restore and undo use. The format is regedit's: a header
 // line, then sections "[ROOT\path]" followed by their values.
 #include <string.h>
-#include "tolvctl.h"
+#include "regfile.h"
 
 static const char header5[] = "Windows Registry Editor Version 5.00";
 static const char header4[] = "REGEDIT4";

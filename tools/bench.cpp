@@ -16,7 +16,7 @@
 #include <string.h>
 #include "policy.h"
 #include "resource.h"
-#include "tolvctl.h"
+#include "commands.h"
 
 extern HINSTANCE happ;
 INT_PTR CALLBACK dlgtweakproc(HWND, UINT, WPARAM, LPARAM);

@@ -1,0 +1,265 @@
+// list: each setting's state and its values, as text, JSON or Markdown.
+#include "commands.h"
+#include "localpolicy.h"
+#include "settings.h"
+
+// What list shows of one value: its state, and whether it alone would tick
+// its box, read as the dialog reads it (full access, 2,048 bytes at most).
+struct shownvalue {
+    regvalue    value;
+    int         readable;   // 0: the key or value could not be read at all
+    int         full;       // the key opens with full access
+    int         passes;
+    const regvalue *policy; // what local Group Policy does to it, or NULL
+};
+
+// The key that list has open with full access: values of one key come one
+// after another in the tables, so each key is opened once for them.
+struct openkey {
+    HKEY        root;
+    const char *key;
+    HKEY        handle;
+    LONG        rc;
+};
+
+static void showvalue(const boxvalue *bv, shownvalue *s, openkey *open)
+{
+    DWORD error;
+    const WCHAR *key = widen(bv->key), *name = widen(bv->name);
+
+    if (!open->key || open->root != bv->root || !sametextA(open->key, bv->key)) {
+        if (open->key && open->rc == ERROR_SUCCESS)
+            RegCloseKey(open->handle);
+        open->root = bv->root;
+        open->key = bv->key;
+        open->rc = RegOpenKeyExW(bv->root, key, 0, KEY_ALL_ACCESS, &open->handle);
+    }
+    novalue(bv->root, key, name, &s->value);
+    s->full = open->rc == ERROR_FILE_NOT_FOUND ||
+              (open->rc == ERROR_SUCCESS && queryvalue(open->handle, &s->value) == ERROR_SUCCESS);
+    s->readable = s->full || readvalue(bv->root, key, name, KEY_READ, &s->value, &error);
+    s->passes = s->full && bv->read && s->value.present && s->value.size <= 2048 &&
+                ticks(s->value.type, s->value.data, s->value.size, bv->read->test);
+}
+
+
+static void addjsonstring(buffer *b, const WCHAR *text, size_t length)
+{
+    addchar(b, L'"');
+    for (size_t i = 0; i < length; i++) {
+        WCHAR c = text[i];
+        if (c == L'"' || c == L'\\') {
+            addchar(b, L'\\');
+            addchar(b, c);
+        } else if (c < 0x20) {
+            addtext(b, "\\u");
+            addhex(b, c, 4);
+        } else {
+            addchar(b, c);
+        }
+    }
+    addchar(b, L'"');
+}
+
+// A number for a REG_DWORD, a string for a REG_SZ, hex text otherwise.
+static void addjsondata(buffer *b, const regvalue *v)
+{
+    if (v->type == REG_DWORD && v->size == 4) {
+        DWORD number;
+        CopyMemory(&number, v->data, 4);
+        addnumber(b, number);
+    } else if (v->type == REG_SZ && isstring(v)) {
+        addjsonstring(b, (const WCHAR *)v->data, v->size / sizeof(WCHAR) - 1);
+    } else {
+        addchar(b, L'"');
+        for (DWORD i = 0; i < v->size; i++)
+            addhex(b, v->data[i], 2);
+        addchar(b, L'"');
+    }
+}
+
+static void addjsonvalue(buffer *b, const shownvalue *s)
+{
+    const regvalue *v = &s->value;
+
+    addtext(b, "{\"root\": \"");
+    addtext(b, rootname(v->root));
+    addtext(b, "\", \"key\": ");
+    addjsonstring(b, v->key, lstrlenW(v->key));
+    addtext(b, ", \"value\": ");
+    addjsonstring(b, v->name, lstrlenW(v->name));
+    addtext(b, v->present ? ", \"present\": true, \"type\": " : ", \"present\": false, \"type\": null");
+    if (v->present) {
+        addchar(b, L'"');
+        addtypename(b, v->type);
+        addchar(b, L'"');
+    }
+    addtext(b, ", \"data\": ");
+    if (v->present)
+        addjsondata(b, v);
+    else
+        addtext(b, "null");
+    addtext(b, s->passes ? ", \"passes\": true, \"group_policy\": " : ", \"passes\": false, \"group_policy\": ");
+    if (!s->policy) {
+        addtext(b, "null}");
+    } else if (!s->policy->present) {
+        addtext(b, "{\"action\": \"delete\"}}");
+    } else {
+        addtext(b, "{\"action\": \"set\", \"type\": \"");
+        addtypename(b, s->policy->type);
+        addtext(b, "\", \"data\": ");
+        addjsondata(b, s->policy);
+        addtext(b, "}}");
+    }
+}
+
+static const char *const tickwords[] = {
+    "ticks on 1", "ticks on 0", "ticks above 3", "ticks above 0xfffffe",
+};
+
+static void addmarkdownbox(buffer *b, const dialogboxes *d, const boxrow *box)
+{
+    boxvalue values[maxboxvalues];
+    int n = boxvalues(d, box->id, values, maxboxvalues);
+
+    addtext(b, "| `");
+    addtext(b, box->name);
+    addtext(b, "` `");
+    addtext(b, d->name);
+    addchar(b, L'.');
+    addnumber(b, box->id);
+    addtext(b, "` | ");
+    addtext(b, d->caption);
+    addtext(b, " | ");
+    addtext(b, box->caption);
+    addtext(b, " | ");
+    for (int i = 0; i < n; i++) {
+        if (i)
+            addtext(b, "<br>");
+        addtext(b, "`");
+        addtext(b, rootname(values[i].root));
+        addchar(b, L'\\');
+        addtext(b, values[i].key);
+        addchar(b, L'\\');
+        addtext(b, values[i].name);
+        addtext(b, "`");
+        if (!values[i].write) {
+            addtext(b, " (read only)");
+            continue;
+        }
+        addtext(b, " = ");
+        addtext(b, values[i].write->data);
+        if (!values[i].read)
+            addtext(b, " (written only)");
+        else if (values[i].read->test != tick_eq1 || !sametextA(values[i].write->data, "1")) {
+            addtext(b, " (");
+            addtext(b, tickwords[values[i].read->test]);
+            addchar(b, L')');
+        }
+    }
+    addtext(b, " | ");
+    addpresetnames(b, d, box->id);
+    addtext(b, " |\r\n");
+}
+
+int listcommand(listform form)
+{
+    if (form == list_markdown) {
+        say("# Settings\r\n\r\n"
+            "Every setting of both dialogs, as `tolvctl list --markdown` prints it. On writes "
+            "each value with the data shown, as `REG_DWORD`; off deletes them. The box is "
+            "ticked when a value that it reads passes its test, equal to 1 unless another is "
+            "shown. The presets are the quick settings that tick it.\r\n\r\n"
+            "| Name | Dialog | Caption | Registry values, and the data written when on | Presets |\r\n"
+            "|---|---|---|---|---|\r\n");
+        for (int d = 0; d < ndialogs; d++)
+            for (int i = 0; i < dialogs[d].nboxes; i++)
+                addmarkdownbox(&out, &dialogs[d], &dialogs[d].boxes[i]);
+        return 0;
+    }
+
+    regimage policy = {};
+    loadgrouppolicy(&policy);
+    if (form == list_json)
+        say("[");
+    int first = 1, marked = 0;
+    openkey open = {};
+    for (int d = 0; d < ndialogs; d++)
+        for (int i = 0; i < dialogs[d].nboxes; i++) {
+            const boxrow *box = &dialogs[d].boxes[i];
+            boxvalue values[maxboxvalues];
+            shownvalue shown[maxboxvalues];
+            int n = boxvalues(&dialogs[d], box->id, values, maxboxvalues);
+            int on = 0;
+            for (int v = 0; v < n; v++) {
+                showvalue(&values[v], &shown[v], &open);
+                shown[v].policy = grouppolicyon(&policy, &shown[v].value);
+                on |= shown[v].passes;
+            }
+            if (form == list_json) {
+                say(first ? "\r\n  {\"dialog\": \"" : ",\r\n  {\"dialog\": \"");
+                say(dialogs[d].name);
+                say("\", \"id\": ");
+                addnumber(&out, box->id);
+                say(", \"name\": \"");
+                say(box->name);
+                say("\", \"caption\": ");
+                addjsonstring(&out, widen(box->caption), lstrlenA(box->caption));
+                say(on ? ", \"state\": \"on\", \"values\": [" : ", \"state\": \"off\", \"values\": [");
+                for (int v = 0; v < n; v++) {
+                    if (v)
+                        say(", ");
+                    addjsonvalue(&out, &shown[v]);
+                }
+                say("]}");
+                first = 0;
+                continue;
+            }
+            say(dialogs[d].name);
+            say(".");
+            addnumber(&out, box->id);
+            say(" ");
+            say(box->name);
+            say(on ? ": on  \"" : ": off \"");
+            say(box->caption);
+            say("\"");
+            sayline();
+            for (int v = 0; v < n; v++) {
+                const shownvalue *s = &shown[v];
+                say("    ");
+                addvaluepath(&out, &s->value);
+                say(": ");
+                if (!s->readable)
+                    say("cannot be read");
+                else
+                    adddescription(&out, &s->value);
+                if (!values[v].read)
+                    say(", written only");
+                else if (s->readable && !s->full)
+                    say(", no full access: the dialog shows it clear");
+                else if (s->value.present)
+                    say(s->passes ? ", passes" : ", does not pass");
+                if (s->policy) {
+                    say(" [local Group Policy: ");
+                    if (s->policy->present)
+                        adddescription(&out, s->policy);
+                    else
+                        say("deletes it");
+                    say("]");
+                    marked++;
+                }
+                sayline();
+            }
+        }
+    if (open.key && open.rc == ERROR_SUCCESS)
+        RegCloseKey(open.handle);
+    if (form == list_json)
+        say("\r\n]\r\n");
+    if (marked) {
+        say("[local Group Policy: ...] marks the values that local Group Policy sets or deletes: "
+            "it applies them again at its next refresh, whatever is changed here.");
+        sayline();
+    }
+    return 0;
+}
+

@@ -1,0 +1,230 @@
+// The settings over the policy tables: boxes and their values, names and
+// states, the quick settings and the walk of Apply.
+#include "settings.h"
+
+const dialogboxes *const dialogs = alldialogs;
+static_assert(COUNT(alldialogs) == ndialogs,
+              "settings.h counts the dialogs of policy.h");
+
+int boxvalues(const dialogboxes *d, int id, boxvalue *values, int room)
+{
+    int n = 0;
+    const policydialog *pd = d->tables;
+
+    for (int i = 0; i < pd->nreads; i++) {
+        const readrow *row = &pd->reads[i];
+        if (row->id != id || n == room)
+            continue;
+        boxvalue v = { row->root, row->key, row->name, row, NULL };
+        values[n++] = v;
+    }
+    for (int i = 0; i < pd->napplies; i++) {
+        const applyrow *row = &pd->applies[i];
+        for (int t = 0; row->id == id && t < COUNT(row->targets) && row->targets[t].name; t++) {
+            const target *tg = &row->targets[t];
+            int j = 0;
+            while (j < n && !(values[j].root == tg->root && sametextA(values[j].key, tg->key) &&
+                              sametextA(values[j].name, tg->name)))
+                j++;
+            if (j < n) {
+                if (!values[j].write)
+                    values[j].write = tg;
+            } else if (n < room) {
+                boxvalue v = { tg->root, tg->key, tg->name, NULL, tg };
+                values[n++] = v;
+            }
+        }
+    }
+    return n;
+}
+
+// A setting named by its short name, or by tweak.ID or restrict.ID.
+static int findsetting(const WCHAR *name, const dialogboxes **dialog, const boxrow **box)
+{
+    for (int d = 0; d < COUNT(alldialogs); d++)
+        for (int i = 0; i < alldialogs[d].nboxes; i++) {
+            const boxrow *b = &alldialogs[d].boxes[i];
+            buffer dotted = {};
+            addtext(&dotted, alldialogs[d].name);
+            addchar(&dotted, L'.');
+            addnumber(&dotted, b->id);
+            if (sameword(name, b->name) || sametext(name, textof(&dotted))) {
+                *dialog = &alldialogs[d];
+                *box = b;
+                return 1;
+            }
+        }
+    return 0;
+}
+
+void addpresetnames(buffer *b, const dialogboxes *d, int id)
+{
+    int any = 0;
+
+    if (d->tables != &restrictdialog)
+        return;
+    for (int i = 0; i < COUNT(presets); i++)
+        for (int p = 0; presets[i].id == id && p < COUNT(presetnames); p++)
+            if (presets[i].ticked[p]) {
+                if (any++)
+                    addtext(b, ", ");
+                addtext(b, presetnames[p]);
+            }
+}
+
+// ---- states -------------------------------------------------------------------------
+
+int **nostates(void)
+{
+    int **states = (int **)grab(COUNT(alldialogs) * sizeof *states);
+    for (int d = 0; d < COUNT(alldialogs); d++) {
+        states[d] = (int *)grab(alldialogs[d].nboxes * sizeof(int));
+        for (int i = 0; i < alldialogs[d].nboxes; i++)
+            states[d][i] = -1;
+    }
+    return states;
+}
+
+int namestate(int **states, const WCHAR *arg)
+{
+    const WCHAR *equals = arg;
+    while (*equals && *equals != L'=')
+        equals++;
+    if (!*equals) {
+        complain("expected SETTING=on or SETTING=off, not ", arg);
+        return showusage;
+    }
+    const WCHAR *name = wcopy(arg, equals - arg);
+    const dialogboxes *dialog;
+    const boxrow *box;
+    if (!findsetting(name, &dialog, &box)) {
+        complain("unknown setting ", name, "; \"tolvctl list\" shows them all");
+        return 2;
+    }
+    int on = sameword(equals + 1, "on");
+    if (!on && !sameword(equals + 1, "off")) {
+        complain("a setting is on or off, not ", equals + 1);
+        return 2;
+    }
+    int *state = &states[dialog - alldialogs][box - dialog->boxes];
+    if (*state >= 0) {
+        complain("the setting is named twice: ", name);
+        return 2;
+    }
+    *state = on;
+    return 0;
+}
+
+int presetstates(int **states, const WCHAR *preset)
+{
+    int p = 0;
+    while (p < COUNT(presetnames) && !sameword(preset, presetnames[p]))
+        p++;
+    if (p == COUNT(presetnames)) {
+        complain("unknown preset ", preset, "; the presets are school, cyber-cafe, "
+                 "highly-restricted and clear-all");
+        return 2;
+    }
+    for (int d = 0; d < COUNT(alldialogs); d++)
+        for (int i = 0; i < alldialogs[d].nboxes; i++)
+            for (int r = 0; alldialogs[d].tables == &restrictdialog && r < COUNT(presets); r++)
+                if (presets[r].id == alldialogs[d].boxes[i].id)
+                    states[d][i] = presets[r].ticked[p];
+    return 0;
+}
+
+// The data text of a table: a short hexadecimal numeral.
+static DWORD hexnumber(const char *text)
+{
+    DWORD number = 0;
+    for (; *text; text++)
+        number = number * 16 + (*text <= '9' ? *text - '0' : (*text | 0x20) - 'a' + 10);
+    return number;
+}
+
+// A target as its box leaves it: set to the data Apply writes, or absent.
+static regvalue targetvalue(const target *tg, int ticked)
+{
+    regvalue v = { tg->root, widen(tg->key), widen(tg->name), ticked, 0, NULL, 0 };
+    if (ticked) {
+        DWORD *data = (DWORD *)grab(sizeof(DWORD));
+        *data = hexnumber(tg->data);
+        v.type = REG_DWORD;
+        v.data = (const BYTE *)data;
+        v.size = sizeof(DWORD);
+    }
+    return v;
+}
+
+// parent\leaf, the path of a key that Apply makes sure of.
+static const WCHAR *keypath(const char *parent, const char *leaf)
+{
+    return joinpath(widen(parent), leaf);
+}
+
+// ---- the walk of Apply -----------------------------------------------------------------
+
+struct walking {                // what the walks of policy.h call back with
+    const boxwalk     *walk;
+    void              *context;
+    const dialogboxes *dialog;
+    const int         *states;  // per box of the dialog
+};
+
+static int boxstate(void *context, int id)
+{
+    walking *w = (walking *)context;
+    for (int i = 0; i < w->dialog->nboxes; i++)
+        if (w->dialog->boxes[i].id == id)
+            return w->states[i];
+    return -1;
+}
+
+static void writetarget(void *context, const target *tg, int ticked)
+{
+    walking *w = (walking *)context;
+    regvalue v = targetvalue(tg, ticked);
+    w->walk->write(w->context, &v);
+}
+
+static int testopens(void *context, const char *path)
+{
+    (void)context;
+    return keyexists(HKCU, widen(path));
+}
+
+static void prepkey(void *context, const char *parent, const char *leaf)
+{
+    walking *w = (walking *)context;
+    w->walk->addkey(w->context, HKCU, keypath(parent, leaf));
+}
+
+void walkboxes(int *const *states, int prepare, const boxwalk *walk, void *context)
+{
+    for (int d = 0; d < COUNT(alldialogs); d++) {
+        walking w = { walk, context, &alldialogs[d], states[d] };
+        if (prepare && alldialogs[d].tables == &restrictdialog)
+            walkprepare(alldialogs[d].tables, &w, testopens, prepkey);
+        walkapply(alldialogs[d].tables, &w, boxstate, writetarget);
+    }
+}
+
+// ---- what a backup keeps -------------------------------------------------------------
+
+void touchall(touched *t)
+{
+    for (int i = 0; i < COUNT(preparedkeys); i++)
+        touchkey(t, HKCU, keypath(preparedkeys[i].parent, preparedkeys[i].leaf));
+    for (int d = 0; d < COUNT(alldialogs); d++) {
+        const policydialog *pd = alldialogs[d].tables;
+        for (int i = 0; i < pd->ntests; i++)
+            touchkey(t, HKCU, widen(pd->tests[i].parent));
+        for (int b = 0; b < alldialogs[d].nboxes; b++) {
+            boxvalue values[maxboxvalues];
+            int n = boxvalues(&alldialogs[d], alldialogs[d].boxes[b].id, values, maxboxvalues);
+            for (int v = 0; v < n; v++)
+                touchvalue(t, values[v].root, widen(values[v].key), widen(values[v].name));
+        }
+    }
+}
+

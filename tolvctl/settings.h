@@ -1,0 +1,62 @@
+// The settings: the boxes of both dialogs, their values and the quick
+// settings, over the tables that the program's dialogs use. Every table of
+// policy.h is named in settings.cpp alone, so that tolvctl holds each one
+// once; the other files include policy.h for its row types only.
+#ifndef TOLVCTL_SETTINGS_H
+#define TOLVCTL_SETTINGS_H
+
+#include "policy.h"
+#include "values.h"
+
+// Both dialogs, Tweak settings first: the order of list and of the walks.
+extern const dialogboxes *const dialogs;
+enum { ndialogs = 2 };
+
+// One value of a box: where the dialog reads it (the read row, or NULL when
+// it only writes it) and what Apply writes (the first target, or NULL when
+// it only reads it).
+struct boxvalue {
+    HKEY           root;
+    const char    *key;
+    const char    *name;
+    const readrow *read;
+    const target  *write;
+};
+
+enum { maxboxvalues = 8 };
+
+// The values of one box: its read rows in read order, then what only Apply
+// writes, each value once.
+int boxvalues(const dialogboxes *d, int id, boxvalue *values, int room);
+
+// The names of the quick settings that tick a box, comma-separated.
+void addpresetnames(buffer *b, const dialogboxes *d, int id);
+
+// ---- states: what a command does to each box --------------------------------------
+
+// The state of every box of both dialogs, one array per dialog: -1 (left
+// alone), 0 or 1.
+int **nostates(void);
+// One SETTING=on|off into the states: 0, or after the message 2, or
+// showusage when the argument is no SETTING=... at all.
+int namestate(int **states, const WCHAR *arg);
+// The 43 boxes of Set Restrictions as the preset sets them: 0, or 2 after
+// the message.
+int presetstates(int **states, const WCHAR *preset);
+
+// Both dialogs' Apply with the boxes in the states given, Tweak settings
+// first. write() gets each value that Apply sets or deletes, in its order:
+// set to the data Apply writes, or absent. With prepare, the key
+// preparation of Set Restrictions goes before its values, as the dialog's
+// Apply does: addkey() gets each key under HKEY_CURRENT_USER that it makes
+// sure of.
+struct boxwalk {
+    void (*addkey)(void *context, HKEY root, const WCHAR *key);
+    void (*write)(void *context, const regvalue *v);
+};
+void walkboxes(int *const *states, int prepare, const boxwalk *walk, void *context);
+
+// Everything that the two dialogs read, write or make.
+void touchall(touched *t);
+
+#endif
