@@ -2,31 +2,26 @@
 # Packs the release for Windows users from the build folder ($1) into
 # dist/Tolvane-<version>-<kind>.zip, where the kind ($2) is win32 for the
 # i686 build or win64 for the x86_64 build: the program, the library and
-# tolvctl, stripped, README.txt and SHA256SUMS, all at the top of the
-# archive.
+# tolvctl, stripped, README.txt and SHA256SUMS (see stage.sh), all at the
+# top of the archive.
 set -e
 build=$(cd "$1" && pwd)
 kind=$2
 case "$kind" in
-win32) strip=i686-w64-mingw32-strip ;;
-win64) strip=x86_64-w64-mingw32-strip ;;
+win32|win64) ;;
 *) echo "dist: the kind is win32 or win64, not '$kind'" >&2; exit 1 ;;
 esac
-top=$(cd "$(dirname "$0")/.." && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+top=$(cd "$here/.." && pwd)
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 [ -n "$version" ] || { echo "dist: no version in $build/CMakeCache.txt" >&2; exit 1; }
 name=Tolvane-$version-$kind
 stage=$top/dist/$name
 zipfile=$top/dist/$name.zip
 
-rm -rf "$stage" "$zipfile"
-mkdir -p "$stage"
+rm -f "$zipfile"
+"$here/stage.sh" "$build" "$stage"
 files="Tolvane.exe Varrowen.dll tolvctl.exe"
-for f in $files; do
-    $strip -o "$stage/$f" "$build/bin/$f"
-done
-# Windows line ends, so that every Notepad shows it as written.
-sed "s/@VERSION@/$version/g; s/\$/\r/" "$top/docs/windows-readme.txt" >"$stage/README.txt"
 cd "$stage"
 sha256sum $files README.txt >SHA256SUMS
 zip -q -X "$zipfile" $files README.txt SHA256SUMS
