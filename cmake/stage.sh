@@ -1,7 +1,8 @@
 #!/bin/sh
 # Puts what a release of the build folder $1 carries into the folder $2, made
 # anew: Tolvane.exe, Varrowen.dll and tolvctl.exe, stripped with the build's
-# own strip, and README.txt for Windows users.
+# own strip, and README.txt for Windows users. The zip and the Windows
+# Installer package are made from this one folder.
 set -e
 build=$(cd "$1" && pwd)
 stage=$2
