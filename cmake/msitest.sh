@@ -27,7 +27,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 failed=
 fail() {
-    echo "msitest $arch: $*" >&2
+    printf 'msitest %s: %s\n' "$arch" "$*" >&2
     failed=yes
 }
 
@@ -39,10 +39,14 @@ property() {    # property PACKAGE NAME
 summary() {     # summary PACKAGE FIELD
     msiinfo suminfo "$1" | sed -n "s/^$2: //p"
 }
+# A path of this machine as Wine's programs see it.
+winpath() {
+    printf 'Z:%s' "$1" | tr / '\\'
+}
 # msiexec's exit code for /i or /x ($1) of a package, without a window.
 # Wine passes on the low byte of a Windows exit code: 1603 arrives as 67.
 msiexec() {
-    wine msiexec "$1" "Z:$(echo "$2" | tr / '\\')" /qn >/dev/null 2>&1
+    wine msiexec "$1" "$(winpath "$2")" /qn >/dev/null 2>&1
     echo $?
 }
 # What reg query prints, in the registry view of the package's programs.
@@ -86,7 +90,7 @@ installed() {
     entry=$(regq "$uninstallkey\\$product")
     for value in "DisplayName *REG_SZ *Tolvane" "DisplayVersion *REG_SZ *$shown" \
                  "Publisher *REG_SZ *The Tolvane developers"; do
-        echo "$entry" | grep -q "^ *$value\$" || fail "$step: Programs and Features lacks $value"
+        printf '%s\n' "$entry" | grep -q "^ *$value\$" || fail "$step: Programs and Features lacks $value"
     done
     [ "$(products)" = 1 ] || fail "$step: $(products) products named Tolvane are registered"
 }
@@ -126,7 +130,7 @@ trap '"$here/wineserver.sh" stop "$prefix"' EXIT
 
 result=$(msiexec /i "$msi")
 if [ "$result" != 0 ]; then
-    echo "msitest $arch: msiexec /i $msi /qn gave $result; nothing more to test" >&2
+    fail "msiexec /i $msi /qn gave $result; nothing more to test"
     exit 1
 fi
 installed install "$code" "$version"
@@ -203,13 +207,13 @@ result=$(msiexec /x "$msi")
 gone "second uninstall"
 ! haskey 'HKLM\Software\kestrin' || fail "second uninstall: an empty Software\\kestrin is left"
 policies "second uninstall"
-wine regedit /E "$(echo "Z:$work/registry.reg" | tr / '\\')" >/dev/null 2>&1
+wine regedit /E "$(winpath "$work/registry.reg")" >/dev/null 2>&1
 traces=$(iconv -f UTF-16LE -t UTF-8 "$work/registry.reg" | tr -d '\r' |
          grep -i -e tolvane -e kestrin -e "$code" -e "$highercode")
 [ -z "$traces" ] || fail "second uninstall: the registry still holds: $traces"
 
 if [ -n "$failed" ]; then
-    echo "msitest $arch: failed; the prefix stays in $prefix" >&2
+    printf 'msitest %s: failed; the prefix stays in %s\n' "$arch" "$prefix" >&2
     exit 1
 fi
 "$here/wineserver.sh" stop "$prefix"
