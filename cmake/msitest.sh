@@ -11,8 +11,8 @@ build=$(cd "$1" && pwd)
 arch=$2
 here=$(cd "$(dirname "$0")" && pwd)
 case "$arch" in
-x86) winearch=win32 view=/reg:32 template='Intel;1033' other=x64 ;;
-x64) winearch=win64 view=/reg:64 template='x64;1033' other=x86 ;;
+x86) winearch=win32 view=/reg:32 template='Intel;1033' other=x64 wine=wine ;;
+x64) winearch=win64 view=/reg:64 template='x64;1033' other=x86 wine=/usr/lib/wine/wine64 ;;
 *) echo "msitest: the architecture is x86 or x64, not '$arch'" >&2; exit 1 ;;
 esac
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
@@ -70,9 +70,10 @@ products() {
 installdir="$prefix/drive_c/Program Files/Tolvane"
 windir='C:\Program Files\Tolvane'
 
-# Everything a package of this version (product code $2) puts in place,
-# after the step $1. Windows puts the shortcut into the Programs of all
-# users; Wine's msiexec into those of the installing user.
+# installed STEP PRODUCTCODE VERSION: everything that the package of this
+# product code and version puts in place is there after STEP, and it is the
+# one product of its name. Windows puts the shortcut into the Programs of
+# all users; Wine's msiexec into those of the installing user.
 installed() {
     step=$1 product=$2 shown=$3
     listing=$(cd "$installdir" 2>/dev/null && ls | tr '\n' ' ')
@@ -211,9 +212,14 @@ result=$(msiexec /x "$msi")
 gone "second uninstall"
 ! haskey 'HKLM\Software\kestrin' || fail "second uninstall: an empty Software\\kestrin is left"
 policies "second uninstall"
-wine regedit /E "$(winpath "$work/registry.reg")" >/dev/null 2>&1
-traces=$(iconv -f UTF-16LE -t UTF-8 "$work/registry.reg" | tr -d '\r' |
-         grep -i -e tolvane -e kestrin -e "$code" -e "$highercode")
+# The export of a 64-bit regedit holds both views, that of a 32-bit one
+# only its own; tolvctl's value in HKLM shows which it is. "wine regedit"
+# starts the 32-bit one in a 64-bit prefix.
+$wine regedit /E "$(winpath "$work/registry.reg")" >/dev/null 2>&1
+iconv -f UTF-16LE -t UTF-8 "$work/registry.reg" | tr -d '\r' >"$work/registry.txt"
+grep -q '^"AlwaysUnloadDll"=dword:00000001$' "$work/registry.txt" ||
+    fail "the export of the registry lacks what tolvctl set"
+traces=$(grep -i -e tolvane -e kestrin -e "$code" -e "$highercode" "$work/registry.txt")
 [ -z "$traces" ] || fail "second uninstall: the registry still holds: $traces"
 
 if [ -n "$failed" ]; then
