@@ -58,7 +58,8 @@ screenshots: build32
 settings: build32
 	@cmake/settings.sh $(BUILD)
 
-# The zips for Windows users, into dist/: win32 and win64.
+# The zips and the Windows Installer packages for Windows users, into
+# dist/: win32 and x86.msi, win64 and x64.msi.
 dist: build
 	@cmake/dist.sh $(BUILD) win32
 	@cmake/dist.sh $(BUILD64) win64

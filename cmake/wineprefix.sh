@@ -2,11 +2,12 @@
 # Makes a private Wine prefix at $1, once: 32-bit, or 64-bit when WINEARCH
 # is win64. With "null" as $2 the prefix gets no graphics driver: windows
 # exist and take messages, but nothing is drawn, so tests run without a
-# display.
+# display. A WINEDLLOVERRIDES of the caller's replaces the usual one.
 set -e
 prefix=$1
 graphics=$2
-export WINEPREFIX="$prefix" WINEARCH="${WINEARCH:-win32}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$prefix" WINEARCH="${WINEARCH:-win32}" WINEDEBUG=-all
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 [ -f "$prefix/.tolvane-ready" ] && exit 0
 
 mkdir -p "$prefix"

@@ -4,8 +4,10 @@
 # started here, detached from the output pipes that ctest reads: a service
 # started by a test would hold them open and ctest would wait for ever.
 # The server and the services run on the processor that wine.sh runs the
-# tests on. WINEARCH (win32 when unset) must be the prefix's own.
-export WINEPREFIX="$2" WINEARCH="${WINEARCH:-win32}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# tests on. WINEARCH (win32 when unset) must be the prefix's own; a
+# WINEDLLOVERRIDES of the caller's replaces the usual one.
+export WINEPREFIX="$2" WINEARCH="${WINEARCH:-win32}" WINEDEBUG=-all
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 case "$1" in
 start)
     cpu=$(taskset -pc $$ | sed 's/.*: //; s/[-,].*//')
