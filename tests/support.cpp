@@ -322,6 +322,22 @@ static DWORD startprocess(const char *app, std::string &cmd, BOOL inherit, const
     return error;
 }
 
+// Waits for a handle while answering the messages that other programs send
+// to this thread's windows: a broadcast, such as tolvctl's WM_SETTINGCHANGE,
+// waits for each window that does not answer until its time-out.
+static DWORD waitanswering(HANDLE handle, DWORD ms)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        DWORD spent = GetTickCount() - start;
+        DWORD wait = MsgWaitForMultipleObjects(1, &handle, FALSE, spent < ms ? ms - spent : 0, QS_SENDMESSAGE);
+        if (wait != WAIT_OBJECT_0 + 1)
+            return wait;
+        MSG msg;
+        PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);     // delivers them
+    }
+}
+
 ran runprogram(const std::string &cmdline, DWORD ms)
 {
     ran r = { STILL_ACTIVE, "", "" };
@@ -346,7 +362,7 @@ ran runprogram(const std::string &cmdline, DWORD ms)
     if (error) {
         why = "[runprogram: CreateProcess failed, error " + std::to_string(error) + "]\n";
     } else {
-        DWORD wait = WaitForSingleObject(pi.hProcess, ms);
+        DWORD wait = waitanswering(pi.hProcess, ms);
         if (wait != WAIT_OBJECT_0) {
             why += wait == WAIT_TIMEOUT ? "[runprogram: timed out]\n"
                                         : "[runprogram: wait failed, error " + std::to_string(GetLastError()) + "]\n";

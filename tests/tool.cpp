@@ -108,7 +108,8 @@ static void wwalk(HKEY root, const std::wstring &path, wsnapshot *snap, bool dee
     HKEY key;
     if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
         return;
-    std::string base = (root == HKEY_LOCAL_MACHINE ? "hklm\\" : "hkcu\\") + lower(path) + "\\";
+    std::string base = (root == HKEY_LOCAL_MACHINE ? "hklm\\" : root == HKEY_USERS ? "hku\\" : "hkcu\\") +
+                       lower(path) + "\\";
     (*snap)[base] = "";
     std::vector<WCHAR> name(16384);
     for (DWORD i = 0;; i++) {
@@ -130,6 +131,13 @@ static void wwalk(HKEY root, const std::wstring &path, wsnapshot *snap, bool dee
     RegCloseKey(key);
     for (auto &sub : subkeys)
         wwalk(root, sub, snap, true);
+}
+
+wsnapshot snapkey(HKEY root, const std::wstring &path)
+{
+    wsnapshot s;
+    wwalk(root, path, &s, true);
+    return s;
 }
 
 wsnapshot snap()

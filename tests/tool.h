@@ -34,6 +34,8 @@ std::string utf16(const std::wstring &s);     // the bytes of s and its NUL
 // for a value, with its type and bytes.
 typedef std::map<std::string, std::string> wsnapshot;
 wsnapshot snap();
+// A key and everything below it, in the same form.
+wsnapshot snapkey(HKEY root, const std::wstring &path);
 // The same without its keys: the values alone.
 wsnapshot valuesonly(wsnapshot s);
 

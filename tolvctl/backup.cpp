@@ -7,17 +7,25 @@
 #include "regfile.h"
 #include "settings.h"
 
-int backupcommand(const WCHAR *path)
+int backupcommand(const WCHAR *path, const usertarget *whom)
 {
     touched t = {};
     regimage image = {};
     buffer file = {};
     DWORD error;
+    account *a;
+    int n, code = findaccounts(whom, &a, &n);
 
+    if (!code)
+        code = enteraccount(a, 1);
+    if (code)
+        return code;
     touchall(&t);
-    if (!capture(&t, &image))
+    int captured = capture(&t, &image);
+    if (leaveaccount(a) || !captured)
         return 1;
-    writereg(&file, &image, L"backup", NULL);
+    regnotes notes = { NULL, accountline(a) };
+    writereg(&file, &image, L"backup", &notes);
     if (!writefile(path, file.data, file.size, &error)) {
         complain("cannot write ", path, ": ", systemtext(error));
         return 1;
@@ -36,7 +44,7 @@ int backupcommand(const WCHAR *path)
 }
 
 // Reads and checks a .reg file whole; 0 after the message.
-static int loadreg(const WCHAR *path, regimage *image, const WCHAR **note)
+static int loadreg(const WCHAR *path, regimage *image, regnotes *notes)
 {
     buffer contents = {}, error = {};
     DWORD code;
@@ -45,68 +53,99 @@ static int loadreg(const WCHAR *path, regimage *image, const WCHAR **note)
         complain("cannot read ", path, ": ", systemtext(code));
         return 0;
     }
-    if (!readreg(contents.data, contents.size, path, image, note, &error)) {
+    if (!readreg(contents.data, contents.size, path, image, notes, &error)) {
         complain("", textof(&error));
         return 0;
     }
     return 1;
 }
 
-int restorecommand(const WCHAR *path, int dryrun, const WCHAR *command)
+// What putting a file back may touch: its keys, made for its sections or
+// removed as absent, and its values.
+static void touchimage(void *context, touched *t)
 {
-    regimage image = {};
-    const WCHAR *note;
-    changer c = {};
-    const WCHAR *entry = NULL;
+    const regimage *image = (const regimage *)context;
 
-    if (!loadreg(path, &image, &note))
-        return 2;
-    startchanges(&c, dryrun);
-    if (!dryrun) {
-        touched t = {};
-        for (int i = 0; i < image.nvalues; i++) {
-            touchkey(&t, image.values[i].root, image.values[i].key);
-            if (image.values[i].name)
-                touchvalue(&t, image.values[i].root, image.values[i].key, image.values[i].name);
-        }
-        for (int i = 0; i < image.nabsent; i++)
-            touchkey(&t, image.absent[i].root, image.absent[i].key);
-        entry = journal(&t, command);
-        if (!entry)
-            return 1;
+    for (int i = 0; i < image->nvalues; i++) {
+        touchkey(t, image->values[i].root, image->values[i].key);
+        if (image->values[i].name)
+            touchvalue(t, image->values[i].root, image->values[i].key, image->values[i].name);
     }
-    restoreimage(&c, &image);
-    return finish(&c, entry);
+    for (int i = 0; i < image->nabsent; i++)
+        touchkey(t, image->absent[i].root, image->absent[i].key);
+}
+
+static void restoreinto(void *context, changer *c)
+{
+    restoreimage(c, (const regimage *)context);
+}
+
+int restorecommand(const WCHAR *path, const options *o)
+{
+    static const changing how = { touchimage, restoreinto };
+    regimage image = {};
+    regnotes notes = { o->line, NULL }, read;
+    account *a;
+    int n, code;
+
+    if (!loadreg(path, &image, &read))
+        return 2;
+    code = findaccounts(&o->whom, &a, &n);
+    if (!code)
+        code = changeaccount(a, o->dryrun, &notes, &how, &image);
+    dryrunend(o->dryrun);
+    return code;
+}
+
+// An undo: the entry's image, and the line that names it.
+struct undoing {
+    regimage     image;
+    const WCHAR *what;
+};
+
+static void undointo(void *context, changer *c)
+{
+    undoing *u = (undoing *)context;
+    say("undo of: ");
+    say(u->what);
+    sayline();
+    restoreimage(c, &u->image);
 }
 
 int undocommand(int dryrun)
 {
+    static const changing how = { NULL, undointo };
     const WCHAR *folder = journalfolder();
     unsigned *numbers;
-    regimage image = {};
-    const WCHAR *note;
-    changer c = {};
+    undoing u = {};
+    regnotes notes;
+    usertarget whom = { whose_current, NULL };
+    account *a;
+    int n;
 
     if (!folder)
         return 1;
-    int n = journalentries(folder, &numbers);
+    n = journalentries(folder, &numbers);
     if (!n) {
         complain("the undo journal is empty: nothing to undo");
         return 1;
     }
     const WCHAR *path = journalpath(folder, numbers[n - 1]);
-    if (!loadreg(path, &image, &note))
+    if (!loadreg(path, &u.image, &notes))
         return 2;
-    startchanges(&c, dryrun);
-    say("undo of: ");
-    say(note ? note : path);
-    sayline();
-    restoreimage(&c, &image);
-    if (!dryrun && !c.failures && !DeleteFileW(path)) {
+    u.what = notes.note ? notes.note : path;
+    // The entry names the user whose hive it was taken from.
+    if (notes.user)
+        accounttarget(notes.user, &whom);
+    int code = findaccounts(&whom, &a, &n);
+    if (!code)
+        code = changeaccount(a, dryrun, NULL, &how, &u);
+    if (!dryrun && !code && !DeleteFileW(path)) {
         complain("cannot remove the journal entry ", path, ": ", systemtext(GetLastError()));
-        return 1;
-    }
-    if (c.failures)
+        code = 1;
+    } else if (code == 1) {
         complain("the journal entry is kept, so that undo can be run again: ", path);
-    return finish(&c, NULL);
+    }
+    dryrunend(dryrun);
+    return code;
 }

@@ -2,12 +2,6 @@
 #include "change.h"
 #include "localpolicy.h"
 
-void startchanges(changer *c, int dryrun)
-{
-    loadgrouppolicy(&c->policy);
-    c->dryrun = dryrun;
-}
-
 static void failed(changer *c, const regvalue *v, DWORD error)
 {
     addverb("failed");
@@ -117,7 +111,7 @@ static int ensurekey(changer *c, HKEY root, const WCHAR *key, DWORD *error)
         addvalue(&c->planned, &k);
     } else {
         HKEY handle;
-        LONG rc = RegCreateKeyExW(root, key, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_QUERY_VALUE,
+        LONG rc = RegCreateKeyExW(rootkey(root), key, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_QUERY_VALUE,
                                   NULL, &handle, NULL);
         if (rc != ERROR_SUCCESS) {
             *error = rc;
@@ -136,6 +130,7 @@ static int ensurekey(changer *c, HKEY root, const WCHAR *key, DWORD *error)
 
 void makekey(changer *c, HKEY root, const WCHAR *key)
 {
+    checkstop();
     DWORD error;
     if (!ensurekey(c, root, key, &error)) {
         regvalue k = { root, key, NULL, 1, 0, NULL, 0 };
@@ -160,6 +155,7 @@ void changevalue(changer *c, const regvalue *v)
     regvalue before;
     DWORD error;
 
+    checkstop();
     if (!currentvalue(c, v, &before, &error))
         goto failure;
     if (samedata(&before, v)) {
@@ -172,7 +168,7 @@ void changevalue(changer *c, const regvalue *v)
             error = keyexists(v->root, v->key) ? tryaccess(v->root, v->key, KEY_SET_VALUE) : ERROR_SUCCESS;
         } else {
             HKEY handle;
-            error = RegOpenKeyExW(v->root, v->key, 0, KEY_SET_VALUE, &handle);
+            error = RegOpenKeyExW(rootkey(v->root), v->key, 0, KEY_SET_VALUE, &handle);
             if (error == ERROR_SUCCESS) {
                 error = v->present ? RegSetValueExW(handle, v->name, 0, v->type, v->data, v->size)
                                    : RegDeleteValueW(handle, v->name);
@@ -209,7 +205,7 @@ static int keyisempty(changer *c, HKEY root, const WCHAR *key)
     DWORD subkeys = 0, values = 0, longest = 0;
     int left = 0;
 
-    if (RegOpenKeyExW(root, key, 0, KEY_READ, &handle) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(rootkey(root), key, 0, KEY_READ, &handle) != ERROR_SUCCESS)
         return 0;
     if (RegQueryInfoKeyW(handle, NULL, NULL, NULL, &subkeys, NULL, NULL, &values, &longest,
                          NULL, NULL, NULL) != ERROR_SUCCESS)
@@ -256,6 +252,7 @@ static void removekey(changer *c, HKEY root, const WCHAR *key)
 {
     regvalue k = { root, key, NULL, 1, 0, NULL, 0 };
 
+    checkstop();
     if (!keythere(c, root, key))
         return;
     if (!keyisempty(c, root, key)) {
@@ -265,7 +262,7 @@ static void removekey(changer *c, HKEY root, const WCHAR *key)
         sayline();
         return;
     }
-    LONG rc = c->dryrun ? tryaccess(root, key, DELETE) : RegDeleteKeyW(root, key);
+    LONG rc = c->dryrun ? tryaccess(root, key, DELETE) : RegDeleteKeyW(rootkey(root), key);
     if (rc != ERROR_SUCCESS) {
         failed(c, &k, rc);
         return;
@@ -310,11 +307,40 @@ void restoreimage(changer *c, const regimage *image)
         removekey(c, image->absent[order[i]].root, image->absent[order[i]].key);
 }
 
-int finish(changer *c, const WCHAR *entry)
+int changeaccount(account *a, int dryrun, const regnotes *notes, const changing *how, void *context)
 {
-    if (entry && !c->changes)
-        (void)DeleteFileW(entry);   // nothing changed: nothing to undo
-    if (c->dryrun)
-        addtext(&err, "tolvctl: dry run: nothing was changed\r\n");
-    return c->failures ? 1 : 0;
+    changer c = {};
+    const WCHAR *entry = NULL;
+    int code = enteraccount(a, 1);
+
+    if (code)
+        return code;
+    // What local Group Policy does is read first, so that the lines can say
+    // when it puts a value back.
+    loadgrouppolicy(&c.policy);
+    c.dryrun = dryrun;
+    // Everything that the run may touch, saved before it starts.
+    if (notes && !dryrun) {
+        touched t = {};
+        regnotes mine = { notes->note, accountline(a) };
+        how->touch(context, &t);
+        entry = journal(&t, &mine);
+    }
+    if (entry || !notes || dryrun) {
+        how->change(context, &c);
+        if (entry && !c.changes)
+            (void)DeleteFileW(entry);   // nothing changed: nothing to undo
+    }
+    code = c.failures || (notes && !dryrun && !entry) ? 1 : 0;
+    if (leaveaccount(a))
+        code = 1;
+    if (c.changes)
+        announce(a, dryrun);
+    return code;
+}
+
+void dryrunend(int dryrun)
+{
+    if (dryrun)
+        complain("dry run: nothing was changed");
 }

@@ -5,7 +5,8 @@
 #ifndef TOLVCTL_CHANGE_H
 #define TOLVCTL_CHANGE_H
 
-#include "values.h"
+#include "journal.h"
+#include "users.h"
 
 struct changer {
     int      dryrun;
@@ -16,9 +17,6 @@ struct changer {
     regimage removed;   // dry run: keys removed (in absent)
 };
 
-// A run's start: the run is a dry run or not, and what local Group Policy
-// does is read, so that the lines can say when it puts a value back.
-void startchanges(changer *c, int dryrun);
 // A key alone: made when missing, with a "created" line.
 void makekey(changer *c, HKEY root, const WCHAR *key);
 // Sets a value to exactly the type and bytes of v, or deletes it when v is
@@ -27,8 +25,20 @@ void changevalue(changer *c, const regvalue *v);
 // Puts back what a backup records: sections and values in file order, then
 // the keys that were absent, the deepest first, where they hold nothing.
 void restoreimage(changer *c, const regimage *image);
-// The end of a run: the journal entry goes when nothing changed, a dry run
-// says so; the exit code.
-int finish(changer *c, const WCHAR *entry);
+
+// How a command changes an account: touch() names what the changes may
+// touch, for the journal; change() makes them.
+struct changing {
+    void (*touch)(void *context, touched *t);
+    void (*change)(void *context, changer *c);
+};
+// One account's changes, as set, apply, restore and undo make them. The
+// account's hive is entered, with the line that names it; unless it is a
+// dry run or there are no notes, what the changes may touch is journaled
+// first, with the notes and the account; then the changes are made, the
+// hive is left, and announce() says when they take effect. The exit code.
+int changeaccount(account *a, int dryrun, const regnotes *notes, const changing *how, void *context);
+// The last line of a dry run, on standard error.
+void dryrunend(int dryrun);
 
 #endif

@@ -4,23 +4,30 @@
 #ifndef TOLVCTL_COMMANDS_H
 #define TOLVCTL_COMMANDS_H
 
-#include "text.h"
+#include "users.h"
+
+// What the command line says beside a command's own arguments.
+struct options {
+    int          dryrun;
+    usertarget   whom;      // --user, --default-user, --all-users
+    const WCHAR *line;      // the whole command line, as the journal notes it
+};
 
 // list.cpp
 enum listform { list_text, list_json, list_markdown };
-int listcommand(listform form);
+int listcommand(listform form, const usertarget *whom);
 
 // setapply.cpp: argv[first] on are the command's arguments.
-int setcommand(int argc, WCHAR **argv, int first, int dryrun);
-int applycommand(int argc, WCHAR **argv, int first, int dryrun);
+int setcommand(int argc, WCHAR **argv, int first, const options *o);
+int applycommand(int argc, WCHAR **argv, int first, const options *o);
 
 // backup.cpp
-int backupcommand(const WCHAR *path);
-int restorecommand(const WCHAR *path, int dryrun, const WCHAR *command);
+int backupcommand(const WCHAR *path, const usertarget *whom);
+int restorecommand(const WCHAR *path, const options *o);
 int undocommand(int dryrun);
 
 // export.cpp: argv[2] on are the command's arguments.
-int exportcommand(int argc, WCHAR **argv);
+int exportcommand(int argc, WCHAR **argv, const usertarget *whom);
 
 // main.cpp: runs the command that argv names (argv[0] is the program); its
 // exit code.

@@ -30,7 +30,7 @@ struct exportfile {
 
 enum { export_reg, export_pol, export_gpo };
 
-int exportcommand(int argc, WCHAR **argv)
+int exportcommand(int argc, WCHAR **argv, const usertarget *whom)
 {
     int kind = -1, source = -1, force = 0;
     const WCHAR *target = NULL, *preset = NULL;
@@ -78,16 +78,29 @@ int exportcommand(int argc, WCHAR **argv)
                           : "export needs --preset NAME, --set SETTING=on|off ... or --current");
         return showusage;
     }
+    if (whom->who != whose_current && source != 2) {
+        complain("--user and --default-user go with --current: the other sources are no user's");
+        return showusage;
+    }
     if (source == 0 && presetstates(states, preset))
         return 2;
 
     regimage image = {};
+    regnotes notes = {};
     if (source == 2) {
         touched t = {};
+        account *a;
+        int n, code = findaccounts(whom, &a, &n), captured = 1;
+        if (!code)
+            code = enteraccount(a, 1);
+        if (code)
+            return code;
         touchall(&t);
-        for (int i = 0; i < t.nvalues; i++)
-            if (t.values[i].name && !capturevalue(&image, t.values[i].root, t.values[i].key, t.values[i].name))
-                return 1;
+        for (int i = 0; captured && i < t.nvalues; i++)
+            captured = !t.values[i].name || capturevalue(&image, t.values[i].root, t.values[i].key, t.values[i].name);
+        if (leaveaccount(a) || !captured)
+            return 1;
+        notes.user = accountline(a);
     } else {
         static const boxwalk exporting = { NULL, exporttarget };
         walkboxes(states, 0, &exporting, &image);
@@ -97,7 +110,7 @@ int exportcommand(int argc, WCHAR **argv)
     int nfiles = 0;
     if (kind == export_reg) {
         files[0].path = target;
-        writereg(&files[0].data, &image, L"export", NULL);
+        writereg(&files[0].data, &image, L"export", &notes);
         files[0].records = image.nvalues;
         nfiles = 1;
     } else {

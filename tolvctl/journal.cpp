@@ -2,7 +2,6 @@
 #include <shlobj.h>
 #include "journal.h"
 #include "files.h"
-#include "regfile.h"
 
 enum { journalkeeps = 100 };
 
@@ -80,7 +79,7 @@ const WCHAR *journalpath(const WCHAR *folder, unsigned number)
     return textof(&path);
 }
 
-const WCHAR *journal(const touched *t, const WCHAR *command)
+const WCHAR *journal(const touched *t, const regnotes *notes)
 {
     const WCHAR *folder = journalfolder();
     regimage image = {};
@@ -92,7 +91,7 @@ const WCHAR *journal(const touched *t, const WCHAR *command)
         return NULL;
     int n = journalentries(folder, &numbers);
     const WCHAR *path = journalpath(folder, n ? numbers[n - 1] + 1 : 1);
-    writereg(&file, &image, L"undo journal", command);
+    writereg(&file, &image, L"undo journal", notes);
     if (!writefile(path, file.data, file.size, &error)) {
         complain("cannot write the undo journal ", path, ": ", systemtext(error));
         return NULL;

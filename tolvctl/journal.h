@@ -4,16 +4,17 @@
 #ifndef TOLVCTL_JOURNAL_H
 #define TOLVCTL_JOURNAL_H
 
-#include "values.h"
+#include "regfile.h"
 
 // The journal's folder, made when missing; NULL after a message.
 const WCHAR *journalfolder(void);
 // The numbers of the journal's entries, ascending; how many there are.
 int journalentries(const WCHAR *folder, unsigned **numbers);
 const WCHAR *journalpath(const WCHAR *folder, unsigned number);
-// Saves the present state of what a command may touch as the newest entry;
-// the name of the entry, or NULL after a message.
-const WCHAR *journal(const touched *t, const WCHAR *command);
+// Saves the present state of what a command may touch as the newest entry,
+// with the notes that say which command and user; the name of the entry,
+// or NULL after a message.
+const WCHAR *journal(const touched *t, const regnotes *notes);
 // The command line as the journal notes it.
 const WCHAR *commandline(int argc, WCHAR **argv);
 

@@ -32,7 +32,7 @@ static void showvalue(const boxvalue *bv, shownvalue *s, openkey *open)
             RegCloseKey(open->handle);
         open->root = bv->root;
         open->key = bv->key;
-        open->rc = RegOpenKeyExW(bv->root, key, 0, KEY_ALL_ACCESS, &open->handle);
+        open->rc = RegOpenKeyExW(rootkey(bv->root), key, 0, KEY_ALL_ACCESS, &open->handle);
     }
     novalue(bv->root, key, name, &s->value);
     s->full = open->rc == ERROR_FILE_NOT_FOUND ||
@@ -162,27 +162,40 @@ static void addmarkdownbox(buffer *b, const dialogboxes *d, const boxrow *box)
     addtext(b, " |\r\n");
 }
 
-int listcommand(listform form)
-{
-    if (form == list_markdown) {
-        say("# Settings\r\n\r\n"
-            "Every setting of both dialogs, as `tolvctl list --markdown` prints it. On writes "
-            "each value with the data shown, as `REG_DWORD`; off deletes them. The box is "
-            "ticked when a value that it reads passes its test, equal to 1 unless another is "
-            "shown. The presets are the quick settings that tick it.\r\n\r\n"
-            "| Name | Dialog | Caption | Registry values, and the data written when on | Presets |\r\n"
-            "|---|---|---|---|---|\r\n");
-        for (int d = 0; d < ndialogs; d++)
-            for (int i = 0; i < dialogs[d].nboxes; i++)
-                addmarkdownbox(&out, &dialogs[d], &dialogs[d].boxes[i]);
-        return 0;
-    }
+// What list keeps while it goes through the accounts.
+struct listing {
+    listform form;
+    regimage policy;    // what local Group Policy does to values
+    int      first;     // no JSON object printed yet
+    int      marked;    // values that local Group Policy sets or deletes
+};
 
-    regimage policy = {};
-    loadgrouppolicy(&policy);
-    if (form == list_json)
-        say("[");
-    int first = 1, marked = 0;
+static void closeopen(openkey *open)
+{
+    if (open->key && open->rc == ERROR_SUCCESS)
+        RegCloseKey(open->handle);
+    open->key = NULL;
+}
+
+// The JSON of the user whose settings are listed; nothing for the current
+// user.
+static void addjsonuser(buffer *b, const account *a)
+{
+    if (!a->profile)
+        return;
+    addtext(b, "\"user\": {\"name\": ");
+    addjsonstring(b, a->name, lstrlenW(a->name));
+    addtext(b, ", \"sid\": ");
+    if (a->sid)
+        addjsonstring(b, a->sid, lstrlenW(a->sid));
+    else
+        addtext(b, "null");
+    addtext(b, "}, ");
+}
+
+// Every setting of the account whose hive is entered.
+static void listaccount(listing *l, const account *a)
+{
     openkey open = {};
     for (int d = 0; d < ndialogs; d++)
         for (int i = 0; i < dialogs[d].nboxes; i++) {
@@ -191,13 +204,19 @@ int listcommand(listform form)
             shownvalue shown[maxboxvalues];
             int n = boxvalues(&dialogs[d], box->id, values, maxboxvalues);
             int on = 0;
+            if (stopping) {
+                closeopen(&open);
+                checkstop();
+            }
             for (int v = 0; v < n; v++) {
                 showvalue(&values[v], &shown[v], &open);
-                shown[v].policy = grouppolicyon(&policy, &shown[v].value);
+                shown[v].policy = grouppolicyon(&l->policy, &shown[v].value);
                 on |= shown[v].passes;
             }
-            if (form == list_json) {
-                say(first ? "\r\n  {\"dialog\": \"" : ",\r\n  {\"dialog\": \"");
+            if (l->form == list_json) {
+                say(l->first ? "\r\n  {" : ",\r\n  {");
+                addjsonuser(&out, a);
+                say("\"dialog\": \"");
                 say(dialogs[d].name);
                 say("\", \"id\": ");
                 addnumber(&out, box->id);
@@ -212,7 +231,7 @@ int listcommand(listform form)
                     addjsonvalue(&out, &shown[v]);
                 }
                 say("]}");
-                first = 0;
+                l->first = 0;
                 continue;
             }
             say(dialogs[d].name);
@@ -246,20 +265,58 @@ int listcommand(listform form)
                     else
                         say("deletes it");
                     say("]");
-                    marked++;
+                    l->marked++;
                 }
                 sayline();
             }
         }
-    if (open.key && open.rc == ERROR_SUCCESS)
-        RegCloseKey(open.handle);
+    closeopen(&open);
+}
+
+int listcommand(listform form, const usertarget *whom)
+{
+    if (form == list_markdown) {
+        say("# Settings\r\n\r\n"
+            "Every setting of both dialogs, as `tolvctl list --markdown` prints it. On writes "
+            "each value with the data shown, as `REG_DWORD`; off deletes them. The box is "
+            "ticked when a value that it reads passes its test, equal to 1 unless another is "
+            "shown. The presets are the quick settings that tick it.\r\n\r\n"
+            "| Name | Dialog | Caption | Registry values, and the data written when on | Presets |\r\n"
+            "|---|---|---|---|---|\r\n");
+        for (int d = 0; d < ndialogs; d++)
+            for (int i = 0; i < dialogs[d].nboxes; i++)
+                addmarkdownbox(&out, &dialogs[d], &dialogs[d].boxes[i]);
+        return 0;
+    }
+
+    listing l = { form, {}, 1, 0 };
+    account *accounts;
+    int n, code = findaccounts(whom, &accounts, &n);
+    if (code)
+        return code;
+    loadgrouppolicy(&l.policy);
+    for (int i = 0; i < n; i++) {
+        int entered = enteraccount(&accounts[i], form == list_text);
+        if (entered && whom->who != whose_all)
+            return entered;
+        if (form == list_json && !i)
+            say("[");
+        // With every user, one whose hive cannot be read is reported and
+        // the others are listed.
+        if (entered) {
+            code = 1;
+            continue;
+        }
+        listaccount(&l, &accounts[i]);
+        if (leaveaccount(&accounts[i]))
+            code = 1;
+    }
     if (form == list_json)
-        say("\r\n]\r\n");
-    if (marked) {
+        say(n ? "\r\n]\r\n" : "[\r\n]\r\n");
+    if (l.marked) {
         say("[local Group Policy: ...] marks the values that local Group Policy sets or deletes: "
             "it applies them again at its next refresh, whatever is changed here.");
         sayline();
     }
-    return 0;
+    return code;
 }
-

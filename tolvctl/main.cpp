@@ -18,20 +18,21 @@ struct helptext {
 };
 
 static const helptext helps[] = {
-    { "list", "tolvctl list [--json | --markdown]\r\n"
+    { "list", "tolvctl list [--json | --markdown] [USER | --all-users]\r\n"
               "  Each setting's state and the values its box reads or writes.\r\n" },
-    { "set", "tolvctl set SETTING=on|off ... [--dry-run]\r\n"
+    { "set", "tolvctl set SETTING=on|off ... [USER | --all-users] [--dry-run]\r\n"
              "  Sets only these, as Apply would. SETTING: a name, tweak.ID or restrict.ID.\r\n" },
-    { "apply", "tolvctl apply school|cyber-cafe|highly-restricted|clear-all [--dry-run]\r\n"
+    { "apply", "tolvctl apply school|cyber-cafe|highly-restricted|clear-all [USER | --all-users]\r\n"
+               "              [--dry-run]\r\n"
                "  Writes the 43 boxes of Set Restrictions as the preset and Apply do.\r\n" },
-    { "backup", "tolvctl backup FILE\r\n"
+    { "backup", "tolvctl backup FILE [USER]\r\n"
                 "  Saves every value the dialogs touch, absent ones too, to a .reg file.\r\n" },
-    { "restore", "tolvctl restore FILE [--dry-run]\r\n"
+    { "restore", "tolvctl restore FILE [USER] [--dry-run]\r\n"
                  "  Puts back a backup byte for byte, or a .reg file as regedit writes it.\r\n" },
     { "undo", "tolvctl undo [--dry-run]\r\n"
               "  Takes back the newest set, apply or restore; again to go further back.\r\n" },
     { "export", "tolvctl export --reg FILE | --pol DIR | --gpo DIR\r\n"
-                "               --preset NAME | --set SETTING=on|off ... | --current [--force]\r\n"
+                "               --preset NAME | --set SETTING=on|off ... | --current [USER] [--force]\r\n"
                 "  Writes settings for other machines: a .reg file, DIR\\User and\r\n"
                 "  DIR\\Machine\\Registry.pol, or those and DIR\\gpt.ini. --force replaces.\r\n" },
     { "help", "tolvctl help [COMMAND] | --version\r\n" },
@@ -51,7 +52,10 @@ static int helpcommand(const WCHAR *command)
     say("tolvctl " TOLVANE_VERSION ": Tolvane's settings from the command line.\r\n\r\n");
     for (int i = 0; i < COUNT(helps); i++)
         say(helps[i].text);
-    say("\r\nset, apply and restore first save what they change in the undo journal\r\n"
+    say("\r\nUSER is --user NAME|SID, an account of this machine, or --default-user, the\r\n"
+        "profile that new accounts start from; --all-users is every profile. Without\r\n"
+        "them, tolvctl works on the user that it runs as.\r\n"
+        "\r\nset, apply and restore first save what they change in the undo journal\r\n"
         "(local application data, Tolvane\\undo). --dry-run changes nothing.\r\n"
         "Exit codes: 0 done; 1 some value not changed, the rest done; 2 usage error\r\n"
         "or bad file, nothing changed.\r\n");
@@ -75,17 +79,55 @@ static int ended(const char *command, int code)
     return code == showusage ? usage(command) : code;
 }
 
+// Takes --user NAME, --default-user and, where every is set, --all-users
+// out of a command's arguments: 0, or showusage after the message.
+static int takewhom(int *argc, WCHAR **argv, int every, usertarget *whom)
+{
+    int kept = 2;
+
+    for (int i = 2; i < *argc; i++) {
+        whose who = sameword(argv[i], "--user") ? whose_user
+                  : sameword(argv[i], "--default-user") ? whose_default
+                  : every && sameword(argv[i], "--all-users") ? whose_all : whose_current;
+        if (who == whose_current) {
+            argv[kept++] = argv[i];
+            continue;
+        }
+        if (whom->who != whose_current) {
+            complain("name one user: --user, --default-user or --all-users");
+            return showusage;
+        }
+        if (who == whose_user && i + 1 == *argc) {
+            complain("--user names an account: its name or SID");
+            return showusage;
+        }
+        whom->who = who;
+        if (who == whose_user)
+            whom->user = argv[++i];
+    }
+    *argc = kept;
+    return 0;
+}
+
 int run(int argc, WCHAR **argv)
 {
+    // The commands that work on a user's settings; the first three on
+    // every user's too.
+    static const char *const targeted[] = { "list", "set", "apply", "backup", "restore", "export" };
+
     if (argc < 2) {
         complain("name a command; \"tolvctl help\" lists them");
         return 2;
     }
     const WCHAR *command = argv[1];
-    int dryrun = 0, others = 0;
+    options o = { 0, { whose_current, NULL }, commandline(argc, argv) };
+    for (int i = 0; i < COUNT(targeted); i++)
+        if (sameword(command, targeted[i]) && takewhom(&argc, argv, i < 3, &o.whom))
+            return usage(targeted[i]);
+    int others = 0;
     for (int i = 2; i < argc; i++) {
         if (sameword(argv[i], "--dry-run"))
-            dryrun = 1;
+            o.dryrun = 1;
         else
             others++;
     }
@@ -104,25 +146,26 @@ int run(int argc, WCHAR **argv)
         return 0;
     }
     if (sameword(command, "list")) {
-        if (argc > 3 || dryrun)
+        if (argc > 3 || o.dryrun)
             return usage("list");
         if (argc == 2)
-            return listcommand(list_text);
+            return listcommand(list_text, &o.whom);
         if (sameword(argv[2], "--json"))
-            return listcommand(list_json);
-        if (sameword(argv[2], "--markdown"))
-            return listcommand(list_markdown);
-        complain("unknown option ", argv[2]);
+            return listcommand(list_json, &o.whom);
+        if (sameword(argv[2], "--markdown") && o.whom.who == whose_current)
+            return listcommand(list_markdown, &o.whom);
+        complain(sameword(argv[2], "--markdown") ? "--markdown describes the settings, not a user's: "
+                                                 : "unknown option ", argv[2]);
         return usage("list");
     }
     if (sameword(command, "set"))
-        return ended("set", setcommand(argc, argv, 2, dryrun));
+        return ended("set", setcommand(argc, argv, 2, &o));
     if (sameword(command, "apply"))
-        return ended("apply", applycommand(argc, argv, 2, dryrun));
+        return ended("apply", applycommand(argc, argv, 2, &o));
     if (sameword(command, "backup")) {
-        if (argc != 3 || dryrun)
+        if (argc != 3 || o.dryrun)
             return usage("backup");
-        return backupcommand(argv[2]);
+        return backupcommand(argv[2], &o.whom);
     }
     if (sameword(command, "restore")) {
         if (others != 1)
@@ -130,17 +173,17 @@ int run(int argc, WCHAR **argv)
         int i = 2;
         while (sameword(argv[i], "--dry-run"))
             i++;
-        return restorecommand(argv[i], dryrun, commandline(argc, argv));
+        return restorecommand(argv[i], &o);
     }
     if (sameword(command, "export")) {
-        if (dryrun)
+        if (o.dryrun)
             return usage("export");
-        return ended("export", exportcommand(argc, argv));
+        return ended("export", exportcommand(argc, argv, &o.whom));
     }
     if (sameword(command, "undo")) {
         if (others)
             return usage("undo");
-        return undocommand(dryrun);
+        return undocommand(o.dryrun);
     }
     complain("unknown command ", command, "; \"tolvctl help\" lists them");
     return 2;
@@ -203,7 +246,5 @@ extern "C" void __cdecl tolvctlstart(void)
 {
     WCHAR **argv;
     int argc = splitcommandline(&argv);
-    int code = run(argc, argv);
-    flush();
-    ExitProcess(code);
+    leave(run(argc, argv));
 }

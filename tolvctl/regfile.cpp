@@ -7,11 +7,13 @@
 static const char header5[] = "Windows Registry Editor Version 5.00";
 static const char header4[] = "REGEDIT4";
 // The comment lines of tolvctl's own files: the first and last name the
-// file's kind, the others record a note and the keys that were absent.
+// file's kind, the others record a note, the user and the keys that were
+// absent.
 static const char beginmark[] = "; tolvctl ";
 static const char endmark[] = "; end of tolvctl ";
 static const char absentmark[] = "; absent key: ";
 static const char notemark[] = "; note: ";
+static const char usermark[] = "; user: ";
 #define LENGTHOF(literal) (sizeof literal - 1)   // characters, without the NUL
 
 // ---- writing ----------------------------------------------------------------------
@@ -112,16 +114,20 @@ static void addvalueline(buffer *file, const regvalue *v)
     addtext(file, "\r\n");
 }
 
-void writereg(buffer *file, const regimage *image, const WCHAR *kind, const WCHAR *note)
+void writereg(buffer *file, const regimage *image, const WCHAR *kind, const regnotes *notes)
 {
     addchar(file, 0xFEFF);
     addline(file, header5);
     addline(file, "");
     addtext(file, beginmark);
     addline(file, kind);
-    if (note) {
+    if (notes->note) {
         addtext(file, notemark);
-        addline(file, note);
+        addline(file, notes->note);
+    }
+    if (notes->user) {
+        addtext(file, usermark);
+        addline(file, notes->user);
     }
     for (int i = 0; i < image->nabsent; i++) {
         addtext(file, absentmark);
@@ -409,7 +415,7 @@ static int decode(reader *r, const BYTE *data, size_t size)
 }
 
 int readreg(const BYTE *data, size_t size, const WCHAR *file, regimage *image,
-            const WCHAR **note, buffer *error)
+            regnotes *notes, buffer *error)
 {
     reader r = {};
     const WCHAR *line, *end;
@@ -422,7 +428,7 @@ int readreg(const BYTE *data, size_t size, const WCHAR *file, regimage *image,
     r.file = file;
     r.error = error;
     r.line = 1;
-    *note = NULL;
+    notes->note = notes->user = NULL;
     if (!decode(&r, data, size))
         return 0;
     r.line = 0;
@@ -458,7 +464,9 @@ int readreg(const BYTE *data, size_t size, const WCHAR *file, regimage *image,
                        !memcmp(line + LENGTHOF(endmark), begun, (n - LENGTHOF(endmark)) * sizeof(WCHAR))) {
                 ended = 1;
             } else if (n > LENGTHOF(notemark) && prefixis(line, n, notemark)) {
-                *note = wcopy(line + LENGTHOF(notemark), n - LENGTHOF(notemark));
+                notes->note = wcopy(line + LENGTHOF(notemark), n - LENGTHOF(notemark));
+            } else if (n > LENGTHOF(usermark) && prefixis(line, n, usermark)) {
+                notes->user = wcopy(line + LENGTHOF(usermark), n - LENGTHOF(usermark));
             } else if (n > LENGTHOF(absentmark) && prefixis(line, n, absentmark)) {
                 HKEY absentroot;
                 const WCHAR *absentkey;

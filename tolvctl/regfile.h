@@ -4,18 +4,26 @@
 
 #include "values.h"
 
+// What the comment lines of tolvctl's own files say of where a file comes
+// from: the command line of a journal entry, and the user whose hive the
+// file was taken from, as accountline() names it. Either may be NULL.
+struct regnotes {
+    const WCHAR *note;
+    const WCHAR *user;
+};
+
 // The file's bytes: "Windows Registry Editor Version 5.00", UTF-16LE with a
 // byte-order mark and CR LF line ends. kind ("backup", "export", "undo
 // journal") names the file in its first and last comment lines; a file
-// that has the first and not the last is reported as cut short. A note,
-// when given, follows the first comment line.
-void writereg(buffer *file, const regimage *image, const WCHAR *kind, const WCHAR *note);
+// that has the first and not the last is reported as cut short. The notes
+// follow the first comment line.
+void writereg(buffer *file, const regimage *image, const WCHAR *kind, const regnotes *notes);
 
 // Reads a .reg file of either version as regedit writes it, limited to
 // HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE. On failure it gives 0 and, in
-// error, "file:line: what is wrong". note gets the text of a note line, or
-// NULL.
+// error, "file:line: what is wrong". notes get what the file's comment
+// lines say, or NULLs.
 int readreg(const BYTE *data, size_t size, const WCHAR *file, regimage *image,
-            const WCHAR **note, buffer *error);
+            regnotes *notes, buffer *error);
 
 #endif

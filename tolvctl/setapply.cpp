@@ -2,58 +2,91 @@
 // as the dialogs' Apply leaves them.
 #include "change.h"
 #include "commands.h"
-#include "journal.h"
 #include "settings.h"
+
+// One account's part of a run. The values under HKEY_LOCAL_MACHINE are the
+// machine's, not the account's: a run changes them once, with its first
+// account.
+struct boxrun {
+    int *const *states;     // one array per dialog
+    int         prepare;    // the key preparation of Set Restrictions first
+    int         machine;
+    changer    *c;          // while changing
+    touched    *t;          // while naming what the changes may touch
+};
 
 // What the run may touch: a value to be set may need its key made; one to
 // be deleted not.
 static void touchtarget(void *context, const regvalue *v)
 {
-    touched *t = (touched *)context;
+    boxrun *r = (boxrun *)context;
+    if (!r->machine && v->root == HKEY_LOCAL_MACHINE)
+        return;
     if (v->present)
-        touchkey(t, v->root, v->key);
-    touchvalue(t, v->root, v->key, v->name);
+        touchkey(r->t, v->root, v->key);
+    touchvalue(r->t, v->root, v->key, v->name);
 }
 
 static void touchprepared(void *context, HKEY root, const WCHAR *key)
 {
-    touchkey((touched *)context, root, key);
+    touchkey(((boxrun *)context)->t, root, key);
 }
 
 static void changetarget(void *context, const regvalue *v)
 {
-    changevalue((changer *)context, v);
+    boxrun *r = (boxrun *)context;
+    if (r->machine || v->root != HKEY_LOCAL_MACHINE)
+        changevalue(r->c, v);
 }
 
 static void makeprepared(void *context, HKEY root, const WCHAR *key)
 {
-    makekey((changer *)context, root, key);
+    makekey(((boxrun *)context)->c, root, key);
 }
 
-// Sets boxes of the dialogs to the states given (one array per dialog),
-// as Apply would for those boxes; with prepare, after the key preparation
-// of Set Restrictions, as the dialog's Apply does.
-static int changeboxes(int *const *states, int prepare, int dryrun, const WCHAR *command)
+static void touchboxes(void *context, touched *t)
 {
-    changer c = {};
-    touched t = {};
-    const WCHAR *entry = NULL;
-
-    startchanges(&c, dryrun);
-    // Everything that the run may touch, saved before it starts.
-    if (!dryrun) {
-        static const boxwalk touching = { touchprepared, touchtarget };
-        walkboxes(states, prepare, &touching, &t);
-        entry = journal(&t, command);
-        if (!entry)
-            return 1;
-    }
-    static const boxwalk changing = { makeprepared, changetarget };
-    walkboxes(states, prepare, &changing, &c);
-    return finish(&c, entry);
+    static const boxwalk touching = { touchprepared, touchtarget };
+    boxrun *r = (boxrun *)context;
+    r->t = t;
+    walkboxes(r->states, r->prepare, &touching, r);
 }
 
-int setcommand(int argc, WCHAR **argv, int first, int dryrun)
+static void changeboxes(void *context, changer *c)
+{
+    static const boxwalk changing = { makeprepared, changetarget };
+    boxrun *r = (boxrun *)context;
+    r->c = c;
+    walkboxes(r->states, r->prepare, &changing, r);
+}
+
+// Sets boxes of the dialogs to the states given in each account that the
+// options name, as Apply would for those boxes; with prepare, after the key
+// preparation of Set Restrictions, as the dialog's Apply does. With every
+// user, one whose hive cannot be reached is reported, the others are
+// changed, and the exit code is 1.
+static int changestates(int *const *states, int prepare, const options *o)
+{
+    static const changing how = { touchboxes, changeboxes };
+    regnotes notes = { o->line, NULL };
+    boxrun r = { states, prepare, 1, NULL, NULL };
+    account *accounts;
+    int n, code = findaccounts(&o->whom, &accounts, &n);
+
+    for (int i = 0; i < n && code != 2; i++) {
+        int done = changeaccount(&accounts[i], o->dryrun, &notes, &how, &r);
+        if (done == 2 && o->whom.who == whose_all)
+            done = 1;
+        else
+            r.machine = 0;
+        if (done > code)
+            code = done;
+    }
+    dryrunend(o->dryrun);
+    return code;
+}
+
+int setcommand(int argc, WCHAR **argv, int first, const options *o)
 {
     int **states = nostates();
     int named = 0;
@@ -70,10 +103,10 @@ int setcommand(int argc, WCHAR **argv, int first, int dryrun)
         complain("name at least one SETTING=on or SETTING=off");
         return showusage;
     }
-    return changeboxes(states, 0, dryrun, commandline(argc, argv));
+    return changestates(states, 0, o);
 }
 
-int applycommand(int argc, WCHAR **argv, int first, int dryrun)
+int applycommand(int argc, WCHAR **argv, int first, const options *o)
 {
     const WCHAR *preset = NULL;
     int **states = nostates();
@@ -93,6 +126,6 @@ int applycommand(int argc, WCHAR **argv, int first, int dryrun)
     }
     if (presetstates(states, preset))
         return 2;
-    return changeboxes(states, 1, dryrun, commandline(argc, argv));
+    return changestates(states, 1, o);
 }
 

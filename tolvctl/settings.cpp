@@ -222,8 +222,14 @@ void touchall(touched *t)
         for (int b = 0; b < alldialogs[d].nboxes; b++) {
             boxvalue values[maxboxvalues];
             int n = boxvalues(&alldialogs[d], alldialogs[d].boxes[b].id, values, maxboxvalues);
-            for (int v = 0; v < n; v++)
-                touchvalue(t, values[v].root, widen(values[v].key), widen(values[v].name));
+            // The key of each value too: a command may make it, and a
+            // restore removes it again only where the backup says that it
+            // was absent.
+            for (int v = 0; v < n; v++) {
+                const WCHAR *key = widen(values[v].key);
+                touchkey(t, values[v].root, key);
+                touchvalue(t, values[v].root, key, widen(values[v].name));
+            }
         }
     }
 }

@@ -4,6 +4,8 @@
 
 // ---- memory and text --------------------------------------------------------------
 
+static void (*releaser)(void);
+
 void *grab(size_t size)
 {
     void *p = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size ? size : 1);
@@ -11,6 +13,12 @@ void *grab(size_t size)
         static const char text[] = "tolvctl: out of memory\r\n";
         DWORD written;
         (void)WriteFile(GetStdHandle(STD_ERROR_HANDLE), text, sizeof text - 1, &written, NULL);
+        // What is held is still released; the release itself may not
+        // allocate its way back here.
+        void (*release)(void) = releaser;
+        releaser = NULL;
+        if (release)
+            release();
         ExitProcess(1);
     }
     return p;
@@ -262,3 +270,30 @@ const WCHAR *systemtext(DWORD code)
     return textof(&b);
 }
 
+// ---- leaving ----------------------------------------------------------------------
+
+volatile LONG stopping;
+
+void onleave(void (*release)(void))
+{
+    releaser = release;
+}
+
+void leave(int code)
+{
+    void (*release)(void) = releaser;
+
+    releaser = NULL;
+    if (release)
+        release();
+    flush();
+    ExitProcess(code);
+}
+
+void checkstop(void)
+{
+    if (!stopping)
+        return;
+    complain("stopped before the end: what is done so far stays done");
+    leave(1);
+}

@@ -78,6 +78,23 @@ void complain(const char *a, const WCHAR *b = NULL, const char *c = NULL, const 
 // The system's text for an error code, without its line end.
 const WCHAR *systemtext(DWORD code);
 
+// ---- leaving ------------------------------------------------------------------
+//
+// Every way out of tolvctl goes through leave(): what a floor above has
+// loaded (another user's hive) is released first, on success, on failure,
+// when memory runs out and after Ctrl+C.
+
+// What leave() must release; NULL when nothing is held.
+void onleave(void (*release)(void));
+// Flushes the output, releases what onleave() named and ends the process.
+__attribute__((noreturn)) void leave(int code);
+// Set by the console's control handler: Ctrl+C, Ctrl+Break or the console
+// closing asked tolvctl to stop.
+extern volatile LONG stopping;
+// Where a command holds no key open: when asked to stop, says so and
+// leaves with exit code 1.
+void checkstop(void);
+
 // Exit codes: 0 done; 1 some value could not be changed, the rest was done;
 // 2 a usage error or a bad file, nothing changed. A command that was given
 // wrong arguments returns showusage after its message: the command line

@@ -145,6 +145,18 @@ void adddescription(buffer *b, const regvalue *v)
     }
 }
 
+static HKEY userhive;
+
+void setuserhive(HKEY hive)
+{
+    userhive = hive;
+}
+
+HKEY rootkey(HKEY root)
+{
+    return root == HKEY_CURRENT_USER && userhive ? userhive : root;
+}
+
 // Most values fit the dialogs' own 2,048 bytes: one read. A longer one is
 // read again into room of its size, which may grow meanwhile.
 LONG queryvalue(HKEY handle, regvalue *v)
@@ -184,7 +196,7 @@ int readvalue(HKEY root, const WCHAR *key, const WCHAR *name, REGSAM access,
     LONG rc;
 
     novalue(root, key, name, v);
-    rc = RegOpenKeyExW(root, key, 0, access, &handle);
+    rc = RegOpenKeyExW(rootkey(root), key, 0, access, &handle);
     if (rc == ERROR_FILE_NOT_FOUND)
         return 1;
     if (rc == ERROR_SUCCESS) {
@@ -198,7 +210,7 @@ int readvalue(HKEY root, const WCHAR *key, const WCHAR *name, REGSAM access,
 int keyexists(HKEY root, const WCHAR *key)
 {
     HKEY handle;
-    LONG rc = RegOpenKeyExW(root, key, 0, KEY_READ, &handle);
+    LONG rc = RegOpenKeyExW(rootkey(root), key, 0, KEY_READ, &handle);
     if (rc == ERROR_SUCCESS)
         RegCloseKey(handle);
     return rc != ERROR_FILE_NOT_FOUND;
@@ -207,7 +219,7 @@ int keyexists(HKEY root, const WCHAR *key)
 DWORD tryaccess(HKEY root, const WCHAR *key, REGSAM access)
 {
     HKEY handle;
-    LONG rc = RegOpenKeyExW(root, key, 0, access, &handle);
+    LONG rc = RegOpenKeyExW(rootkey(root), key, 0, access, &handle);
 
     if (rc == ERROR_SUCCESS)
         RegCloseKey(handle);
@@ -221,6 +233,7 @@ int capturevalue(regimage *image, HKEY root, const WCHAR *key, const WCHAR *name
     regvalue v, section = { root, key, NULL, 1, 0, NULL, 0 }, want = { root, key, name, 1, 0, NULL, 0 };
     DWORD error;
 
+    checkstop();
     for (int i = 0; i < image->nvalues; i++)
         if (samevalue(&image->values[i], &want))
             return 1;
@@ -267,6 +280,14 @@ void touchvalue(touched *t, HKEY root, const WCHAR *key, const WCHAR *name)
 {
     regvalue v = { root, key, name, 1, 0, NULL, 0 };
     addvalue(t, &v);
+}
+
+void touchkey(touched *t, HKEY root, const WCHAR *key)
+{
+    for (int i = 0; i < t->nvalues; i++)
+        if (!t->values[i].name && samekey(root, key, t->values[i].root, t->values[i].key))
+            return;
+    touchvalue(t, root, key, NULL);
 }
 
 int capture(const touched *t, regimage *image)

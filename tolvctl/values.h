@@ -61,6 +61,12 @@ void adddescription(buffer *b, const regvalue *v);
 
 // ---- reading the registry ------------------------------------------------------------
 
+// HKEY_CURRENT_USER stands for the hive of the user that a command works
+// on: the current user's own, or another user's that the users floor has
+// open. Every path under a root is opened under rootkey(root).
+void setuserhive(HKEY hive);    // NULL: the current user's own
+HKEY rootkey(HKEY root);
+
 // Reads one value of an open key into v: ERROR_SUCCESS whether it is there
 // or not.
 LONG queryvalue(HKEY handle, regvalue *v);
@@ -83,10 +89,8 @@ DWORD tryaccess(HKEY root, const WCHAR *key, REGSAM access);
 typedef regimage touched;
 
 void touchvalue(touched *t, HKEY root, const WCHAR *key, const WCHAR *name);
-inline void touchkey(touched *t, HKEY root, const WCHAR *key)
-{
-    touchvalue(t, root, key, NULL);
-}
+// A key, once however often it is named.
+void touchkey(touched *t, HKEY root, const WCHAR *key);
 // Adds the value's present state, or its absence; 0 after a message when
 // it cannot be read or kept.
 int capturevalue(regimage *image, HKEY root, const WCHAR *key, const WCHAR *name);
