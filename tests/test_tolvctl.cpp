@@ -125,6 +125,22 @@ TEST_F(tolvctltest, backup_restore_and_undo_give_back_every_byte)
     }
 }
 
+// Keys that are absent at backup time and that apply or set make, the
+// prepared ones and those of values alike, are gone again after restore.
+TEST_F(tolvctltest, restore_removes_the_keys_that_later_commands_made)
+{
+    for (auto &w : wipeable)
+        regwipe(w.root, w.key);
+    wsnapshot before = snap();
+    std::string file = workdir() + "keys.reg";
+    ASSERT_EQ(0u, tolvctl("backup \"" + file + "\"").code);
+    EXPECT_EQ(0u, tolvctl("apply school").code);
+    EXPECT_EQ(0u, tolvctl("set no-recycle-bin=on clear-page-file=on").code);
+    ran restored = tolvctl("restore \"" + file + "\"");
+    EXPECT_EQ(0u, restored.code) << restored.err;
+    EXPECT_EQ("", regdiff(before, snap()));
+}
+
 TEST_F(tolvctltest, reg_import_of_a_backup_gives_the_values_of_restore)
 {
     std::mt19937 rng(11);
