@@ -30,25 +30,6 @@ static std::set<int> presetticks(int preset)
     return all;
 }
 
-static std::string grouppolicydir()
-{
-    char windows[MAX_PATH];
-    GetWindowsDirectoryA(windows, sizeof windows);
-    return std::string(windows) + "\\System32\\GroupPolicy";
-}
-
-// A Registry.pol record, for planting a local policy.
-static std::string record(const std::wstring &key, const std::wstring &name, DWORD type, const std::string &data)
-{
-    std::wstring head = L"[" + key + std::wstring(1, 0) + L";" + name + std::wstring(1, 0) + L";";
-    std::string r((const char *)head.data(), head.size() * 2);
-    DWORD size = (DWORD)data.size();
-    r += std::string((const char *)&type, 4) + std::string(";\0", 2) + std::string((const char *)&size, 4) +
-         std::string(";\0", 2) + data + std::string("]\0", 2);
-    return r;
-}
-
-static const std::string preg("PReg\x01\0\0\0", 8);
 static const std::wstring pe = L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
 
 struct exporttest : ::testing::Test {
@@ -207,9 +188,10 @@ TEST_F(exporttest, a_local_policy_is_shown_and_warned_of)
     std::string json = tolvctl("list --json").out;
     EXPECT_NE(std::string::npos, json.find("\"value\": \"NoRun\", \"present\": false, \"type\": null, \"data\": null, "
                                            "\"passes\": false, \"group_policy\": {\"action\": \"set\", "
-                                           "\"type\": \"REG_DWORD\", \"data\": 1}}"));
+                                           "\"type\": \"REG_DWORD\", \"data\": 1, \"object\": \"local\"}}"));
     EXPECT_NE(std::string::npos, json.find("\"value\": \"NoDrives\", \"present\": true, \"type\": \"REG_DWORD\", "
-                                           "\"data\": 4, \"passes\": false, \"group_policy\": {\"action\": \"delete\"}}"));
+                                           "\"data\": 4, \"passes\": false, \"group_policy\": {\"action\": \"delete\", "
+                                           "\"object\": \"local\"}}"));
     size_t nulls = 0;
     for (size_t at = 0; (at = json.find("\"group_policy\": null", at)) != std::string::npos; at++)
         nulls++;

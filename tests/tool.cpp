@@ -206,3 +206,24 @@ std::string utf16(const std::wstring &s)
     return std::string((const char *)s.c_str(), (s.size() + 1) * sizeof(wchar_t));
 }
 
+
+// ---- local policy objects ----------------------------------------------------------------
+
+std::string grouppolicydir(const std::string &folder)
+{
+    char windows[MAX_PATH];
+    GetWindowsDirectoryA(windows, sizeof windows);
+    return std::string(windows) + "\\System32\\" + folder;
+}
+
+std::string record(const std::wstring &key, const std::wstring &name, DWORD type, const std::string &data)
+{
+    std::wstring head = L"[" + key + std::wstring(1, 0) + L";" + name + std::wstring(1, 0) + L";";
+    std::string r((const char *)head.data(), head.size() * 2);
+    DWORD size = (DWORD)data.size();
+    r += std::string((const char *)&type, 4) + std::string(";\0", 2) + std::string((const char *)&size, 4) +
+         std::string(";\0", 2) + data + std::string("]\0", 2);
+    return r;
+}
+
+const std::string preg("PReg\x01\0\0\0", 8);

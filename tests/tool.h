@@ -49,5 +49,12 @@ struct valueref {
 // Every value that the dialogs read or write, as tolvctl list shows them.
 std::vector<valueref> listedvalues();
 
+// %SystemRoot%\System32\ and a folder there: GroupPolicy, or
+// GroupPolicyUsers\SID, the folders of the local policy objects.
+std::string grouppolicydir(const std::string &folder = "GroupPolicy");
+// A Registry.pol record, for planting a local policy, and the file's header.
+std::string record(const std::wstring &key, const std::wstring &name, DWORD type, const std::string &data);
+extern const std::string preg;
+
 void wput(HKEY root, const std::wstring &path, const std::wstring &name, DWORD type, const std::string &data);
 void wdelete(HKEY root, const std::wstring &path, const std::wstring &name);

@@ -4,6 +4,7 @@
 #include "commands.h"
 #include "files.h"
 #include "journal.h"
+#include "polchange.h"
 #include "regfile.h"
 #include "settings.h"
 
@@ -24,7 +25,7 @@ int backupcommand(const WCHAR *path, const usertarget *whom)
     int captured = capture(&t, &image);
     if (leaveaccount(a) || !captured)
         return 1;
-    regnotes notes = { NULL, accountline(a) };
+    regnotes notes = { NULL, accountline(a), NULL, {} };
     writereg(&file, &image, L"backup", &notes);
     if (!writefile(path, file.data, file.size, &error)) {
         complain("cannot write ", path, ": ", systemtext(error));
@@ -84,7 +85,7 @@ int restorecommand(const WCHAR *path, const options *o)
 {
     static const changing how = { touchimage, restoreinto };
     regimage image = {};
-    regnotes notes = { o->line, NULL }, read;
+    regnotes notes = { o->line, NULL, NULL, {} }, read;
     account *a;
     int n, code;
 
@@ -134,17 +135,28 @@ int undocommand(int dryrun)
     if (!loadreg(path, &u.image, &notes))
         return 2;
     u.what = notes.note ? notes.note : path;
-    // The entry names the user whose hive it was taken from.
-    if (notes.user)
-        accounttarget(notes.user, &whom);
-    int code = findaccounts(&whom, &a, &n);
-    if (!code)
-        code = changeaccount(a, dryrun, NULL, &how, &u);
+    int code;
+    if (notes.policy) {
+        // A change to a policy object: its files come back.
+        say("undo of: ");
+        say(u.what);
+        sayline();
+        code = undoobject(path, &notes, dryrun);
+    } else {
+        // The entry names the user whose hive it was taken from.
+        if (notes.user)
+            accounttarget(notes.user, &whom);
+        code = findaccounts(&whom, &a, &n);
+        if (!code)
+            code = changeaccount(a, dryrun, NULL, &how, &u);
+    }
     if (!dryrun && !code && !DeleteFileW(path)) {
         complain("cannot remove the journal entry ", path, ": ", systemtext(GetLastError()));
         code = 1;
     } else if (code == 1) {
         complain("the journal entry is kept, so that undo can be run again: ", path);
+    } else if (!dryrun && !code) {
+        dropentry(path);    // the copies beside it
     }
     dryrunend(dryrun);
     return code;

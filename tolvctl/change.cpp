@@ -59,13 +59,16 @@ static int currentvalue(changer *c, const regvalue *want, regvalue *v, DWORD *er
 // next refresh.
 static void notegrouppolicy(changer *c, const regvalue *v)
 {
-    const regvalue *p = grouppolicyon(&c->policy, v);
+    const char *kind;
+    const regvalue *p = grouppolicyon(&c->policy, v, &kind);
 
     if (!p || samedata(p, v))
         return;
     addverb("note");
     addvaluepath(&out, v);
-    say(p->present ? ": local Group Policy sets it back to " : ": local Group Policy deletes it again");
+    say(": ");
+    addgpname(&out, kind);
+    say(p->present ? " sets it back to " : " deletes it again");
     if (p->present)
         adddescription(&out, p);
     say(" at its next refresh");
@@ -315,14 +318,14 @@ int changeaccount(account *a, int dryrun, const regnotes *notes, const changing 
 
     if (code)
         return code;
-    // What local Group Policy does is read first, so that the lines can say
-    // when it puts a value back.
-    loadgrouppolicy(&c.policy);
+    // What local Group Policy does for the account is read first, so that
+    // the lines can say when it puts a value back.
+    loadgrouppolicy(&c.policy, a);
     c.dryrun = dryrun;
     // Everything that the run may touch, saved before it starts.
     if (notes && !dryrun) {
         touched t = {};
-        regnotes mine = { notes->note, accountline(a) };
+        regnotes mine = { notes->note, accountline(a), NULL, {} };
         how->touch(context, &t);
         entry = journal(&t, &mine);
     }
@@ -337,10 +340,4 @@ int changeaccount(account *a, int dryrun, const regnotes *notes, const changing 
     if (c.changes)
         announce(a, dryrun);
     return code;
-}
-
-void dryrunend(int dryrun)
-{
-    if (dryrun)
-        complain("dry run: nothing was changed");
 }

@@ -6,13 +6,13 @@
 #define TOLVCTL_CHANGE_H
 
 #include "journal.h"
-#include "users.h"
+#include "localpolicy.h"
 
 struct changer {
     int      dryrun;
     int      failures;
     int      changes;
-    regimage policy;    // what local Group Policy does to values
+    gpactions policy;   // what local Group Policy does to values
     regimage planned;   // dry run: values set or deleted, keys made (NULL names)
     regimage removed;   // dry run: keys removed (in absent)
 };
@@ -38,7 +38,6 @@ struct changing {
 // first, with the notes and the account; then the changes are made, the
 // hive is left, and announce() says when they take effect. The exit code.
 int changeaccount(account *a, int dryrun, const regnotes *notes, const changing *how, void *context);
-// The last line of a dry run, on standard error.
-void dryrunend(int dryrun);
+
 
 #endif

@@ -10,12 +10,13 @@
 struct options {
     int          dryrun;
     usertarget   whom;      // --user, --default-user, --all-users
+    const WCHAR *policy;    // --policy OBJECT, or NULL
     const WCHAR *line;      // the whole command line, as the journal notes it
 };
 
 // list.cpp
 enum listform { list_text, list_json, list_markdown };
-int listcommand(listform form, const usertarget *whom);
+int listcommand(listform form, const options *o);
 
 // setapply.cpp: argv[first] on are the command's arguments.
 int setcommand(int argc, WCHAR **argv, int first, const options *o);

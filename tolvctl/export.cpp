@@ -10,7 +10,7 @@
 
 // On: the target with the data Apply writes; off: its deletion. A target
 // that two rows write is exported once.
-static void exporttarget(void *context, const regvalue *v)
+static void exporttarget(void *context, const regvalue *v, int)
 {
     regimage *image = (regimage *)context;
 
@@ -33,7 +33,7 @@ enum { export_reg, export_pol, export_gpo };
 int exportcommand(int argc, WCHAR **argv, const usertarget *whom)
 {
     int kind = -1, source = -1, force = 0;
-    const WCHAR *target = NULL, *preset = NULL;
+    const WCHAR *target = NULL, *preset = NULL, *forobject = NULL;
     int **states = nostates();
 
     for (int i = 2; i < argc; i++) {
@@ -54,7 +54,7 @@ int exportcommand(int argc, WCHAR **argv, const usertarget *whom)
             source = 1;
             int named = 0;
             for (; i + 1 < argc && (argv[i + 1][0] != L'-' || argv[i + 1][1] != L'-'); named++) {
-                int code = namestate(states, argv[++i]);
+                int code = namestate(states, argv[++i], 0);
                 if (code)
                     return code;
             }
@@ -68,6 +68,10 @@ int exportcommand(int argc, WCHAR **argv, const usertarget *whom)
             source = 2;
         } else if (sameword(arg, "--force")) {
             force = 1;
+        } else if (sameword(arg, "--for")) {
+            if (forobject || i + 1 == argc)
+                return showusage;
+            forobject = argv[++i];
         } else {
             complain("unknown option ", arg);
             return showusage;
@@ -84,6 +88,26 @@ int exportcommand(int argc, WCHAR **argv, const usertarget *whom)
     }
     if (source == 0 && presetstates(states, preset))
         return 2;
+    // The object that the folder is for: the local computer policy has both
+    // sides, the others a User side alone.
+    int sides = side_user | side_machine;
+    if (forobject) {
+        policyobject object;
+        if (kind != export_gpo) {
+            complain("--for goes with --gpo: it names the object that the folder is for");
+            return showusage;
+        }
+        int code = findobject(forobject, &object);
+        if (code)
+            return code;
+        sides = object.sides;
+        const char *machine = source == 2 ? NULL : machinesetting(states);
+        if (machine && !(sides & side_machine)) {
+            complain("", widen(machine), " is set under HKEY_LOCAL_MACHINE, and only the local computer "
+                     "policy has a machine side");
+            return 2;
+        }
+    }
 
     regimage image = {};
     regnotes notes = {};
@@ -114,8 +138,10 @@ int exportcommand(int argc, WCHAR **argv, const usertarget *whom)
         files[0].records = image.nvalues;
         nfiles = 1;
     } else {
-        int has[npolicysides] = {};
+        int has = 0;
         for (int i = 0; i < npolicysides; i++) {
+            if (!(sides & policysides[i].side))
+                continue;
             exportfile *f = &files[nfiles++];
             f->records = writepol(&f->data, &image, policysides[i].root);
             f->folder = joinpath(target, policysides[i].folder);
@@ -123,12 +149,13 @@ int exportcommand(int argc, WCHAR **argv, const usertarget *whom)
             // A side with no values gets no file, and loses one that an
             // earlier export left there.
             f->remove = !f->records;
-            has[i] = f->records > 0;
+            if (f->records)
+                has |= policysides[i].side;
         }
         if (kind == export_gpo) {
             files[nfiles].folder = target;
             files[nfiles].path = joinpath(target, "gpt.ini");
-            writegptini(&files[nfiles].data, has[0], has[1]);
+            writegptini(&files[nfiles].data, has, sides);
             nfiles++;
         }
     }
@@ -138,13 +165,16 @@ int exportcommand(int argc, WCHAR **argv, const usertarget *whom)
             complain("", files[i].path, " exists; --force replaces it");
             return 2;
         }
-    for (int i = 0; i < image.nvalues && kind != export_reg; i++)
-        if (!inpolicybranch(image.values[i].key)) {
-            buffer path = {};
-            addvaluepath(&path, &image.values[i]);
+    for (int i = 0; i < image.nvalues && kind != export_reg; i++) {
+        buffer path = {};
+        addvaluepath(&path, &image.values[i]);
+        if (!(sides & side_machine) && image.values[i].root == HKEY_LOCAL_MACHINE)
+            complain("warning: ", textof(&path), " is left out: only the local computer policy has a "
+                     "machine side");
+        else if (!inpolicybranch(image.values[i].key))
             complain("warning: ", textof(&path), " lies outside the policy branches: Group Policy "
                      "leaves it behind when the policy object no longer applies");
-        }
+    }
     int failures = 0;
     for (int i = 0; i < nfiles; i++) {
         DWORD error = 0;

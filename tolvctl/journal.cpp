@@ -98,8 +98,34 @@ const WCHAR *journal(const touched *t, const regnotes *notes)
     }
     // The oldest go; one that cannot be deleted is tried again next time.
     for (int i = 0; i + journalkeeps - 1 < n; i++)
-        (void)DeleteFileW(journalpath(folder, numbers[i]));
+        dropentry(journalpath(folder, numbers[i]));
     return path;
+}
+
+const WCHAR *journalcopy(const WCHAR *entry, const WCHAR *name)
+{
+    buffer path = {};
+    addtextn(&path, entry, lstrlenW(entry) - 3);    // without "reg"
+    addtext(&path, name);
+    return textof(&path);
+}
+
+void dropentry(const WCHAR *entry)
+{
+    WIN32_FIND_DATAW found;
+    size_t length = lstrlenW(entry) - 12;           // the folder and its backslash
+    HANDLE search = FindFirstFileW(journalcopy(entry, L"*"), &found);
+
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            buffer path = {};
+            addtextn(&path, entry, length);
+            addtext(&path, found.cFileName);
+            (void)DeleteFileW(textof(&path));   // one left is harmless: nothing reads it
+        } while (FindNextFileW(search, &found));
+        (void)FindClose(search);    // the search is over either way
+    }
+    (void)DeleteFileW(entry);       // one that cannot be deleted is tried again next time
 }
 
 const WCHAR *commandline(int argc, WCHAR **argv)

@@ -11,6 +11,7 @@ struct shownvalue {
     int         full;       // the key opens with full access
     int         passes;
     const regvalue *policy; // what local Group Policy does to it, or NULL
+    const char *kind;       // the kind of the object that does it
 };
 
 // The key that list has open with full access: values of one key come one
@@ -78,6 +79,30 @@ static void addjsondata(buffer *b, const regvalue *v)
     }
 }
 
+// What a policy does to a value: null, a deletion, or the value that it
+// sets; with the kind of its object when given.
+static void addjsonaction(buffer *b, const regvalue *action, const char *kind)
+{
+    if (!action) {
+        addtext(b, "null");
+        return;
+    }
+    if (!action->present) {
+        addtext(b, "{\"action\": \"delete\"");
+    } else {
+        addtext(b, "{\"action\": \"set\", \"type\": \"");
+        addtypename(b, action->type);
+        addtext(b, "\", \"data\": ");
+        addjsondata(b, action);
+    }
+    if (kind) {
+        addtext(b, ", \"object\": \"");
+        addtext(b, kind);
+        addchar(b, L'"');
+    }
+    addchar(b, L'}');
+}
+
 static void addjsonvalue(buffer *b, const shownvalue *s)
 {
     const regvalue *v = &s->value;
@@ -100,17 +125,8 @@ static void addjsonvalue(buffer *b, const shownvalue *s)
     else
         addtext(b, "null");
     addtext(b, s->passes ? ", \"passes\": true, \"group_policy\": " : ", \"passes\": false, \"group_policy\": ");
-    if (!s->policy) {
-        addtext(b, "null}");
-    } else if (!s->policy->present) {
-        addtext(b, "{\"action\": \"delete\"}}");
-    } else {
-        addtext(b, "{\"action\": \"set\", \"type\": \"");
-        addtypename(b, s->policy->type);
-        addtext(b, "\", \"data\": ");
-        addjsondata(b, s->policy);
-        addtext(b, "}}");
-    }
+    addjsonaction(b, s->policy, s->kind);
+    addchar(b, L'}');
 }
 
 static const char *const tickwords[] = {
@@ -165,7 +181,7 @@ static void addmarkdownbox(buffer *b, const dialogboxes *d, const boxrow *box)
 // What list keeps while it goes through the accounts.
 struct listing {
     listform form;
-    regimage policy;    // what local Group Policy does to values
+    gpactions policy;   // what local Group Policy does to the account's values
     int      first;     // no JSON object printed yet
     int      marked;    // values that local Group Policy sets or deletes
 };
@@ -210,7 +226,7 @@ static void listaccount(listing *l, const account *a)
             }
             for (int v = 0; v < n; v++) {
                 showvalue(&values[v], &shown[v], &open);
-                shown[v].policy = grouppolicyon(&l->policy, &shown[v].value);
+                shown[v].policy = grouppolicyon(&l->policy, &shown[v].value, &shown[v].kind);
                 on |= shown[v].passes;
             }
             if (l->form == list_json) {
@@ -259,7 +275,9 @@ static void listaccount(listing *l, const account *a)
                 else if (s->value.present)
                     say(s->passes ? ", passes" : ", does not pass");
                 if (s->policy) {
-                    say(" [local Group Policy: ");
+                    say(" [");
+                    addgpname(&out, s->kind);
+                    say(": ");
                     if (s->policy->present)
                         adddescription(&out, s->policy);
                     else
@@ -273,8 +291,99 @@ static void listaccount(listing *l, const account *a)
     closeopen(&open);
 }
 
-int listcommand(listform form, const usertarget *whom)
+// list --policy: each setting as the object configures it, with the
+// records of its values.
+static int listobject(listform form, const WCHAR *given)
 {
+    policyobject object;
+    gpactions policy = {};
+    int code = findobject(given, &object), first = 1;
+
+    if (code)
+        return code;
+    if (!readobject(&object, &policy))
+        return 2;
+    if (form == list_text) {
+        addverb("policy");
+        say(object.name);
+        say(": ");
+        say(object.folder);
+        sayline();
+    } else {
+        say("[");
+    }
+    for (int d = 0; d < ndialogs; d++)
+        for (int i = 0; i < dialogs[d].nboxes; i++) {
+            const boxrow *box = &dialogs[d].boxes[i];
+            boxvalue values[maxboxvalues];
+            regvalue wanted[maxboxvalues];
+            const regvalue *records[maxboxvalues];
+            const char *kind;
+            int n = boxvalues(&dialogs[d], box->id, values, maxboxvalues), configured = 0, on = 0;
+            for (int v = 0; v < n; v++) {
+                novalue(values[v].root, widen(values[v].key), widen(values[v].name), &wanted[v]);
+                const regvalue *r = records[v] = grouppolicyon(&policy, &wanted[v], &kind);
+                configured |= r != NULL;
+                on |= r && r->present && values[v].read && ticks(r->type, r->data, r->size, values[v].read->test);
+            }
+            const char *state = on ? "on" : configured ? "off" : "not configured";
+            if (form == list_json) {
+                say(first ? "\r\n  {\"policy\": \"" : ",\r\n  {\"policy\": \"");
+                say(object.kind);
+                say("\", \"dialog\": \"");
+                say(dialogs[d].name);
+                say("\", \"id\": ");
+                addnumber(&out, box->id);
+                say(", \"name\": \"");
+                say(box->name);
+                say("\", \"caption\": ");
+                addjsonstring(&out, widen(box->caption), lstrlenA(box->caption));
+                say(", \"state\": \"");
+                say(state);
+                say("\", \"values\": [");
+                for (int v = 0; v < n; v++) {
+                    say(v ? ", {\"root\": \"" : "{\"root\": \"");
+                    say(rootname(wanted[v].root));
+                    say("\", \"key\": ");
+                    addjsonstring(&out, wanted[v].key, lstrlenW(wanted[v].key));
+                    say(", \"value\": ");
+                    addjsonstring(&out, wanted[v].name, lstrlenW(wanted[v].name));
+                    say(", \"record\": ");
+                    addjsonaction(&out, records[v], NULL);
+                    say("}");
+                }
+                say("]}");
+                first = 0;
+                continue;
+            }
+            say(dialogs[d].name);
+            say(".");
+            addnumber(&out, box->id);
+            say(" ");
+            say(box->name);
+            say(": ");
+            say(state);
+            say(on ? "  \"" : " \"");
+            say(box->caption);
+            say("\"");
+            sayline();
+            for (int v = 0; v < n; v++) {
+                say("    ");
+                addvaluepath(&out, &wanted[v]);
+                say(": ");
+                addconfigured(&out, records[v]);
+                sayline();
+            }
+        }
+    if (form == list_json)
+        say("\r\n]\r\n");
+    return 0;
+}
+
+int listcommand(listform form, const options *o)
+{
+    const usertarget *whom = &o->whom;
+
     if (form == list_markdown) {
         say("# Settings\r\n\r\n"
             "Every setting of both dialogs, as `tolvctl list --markdown` prints it. On writes "
@@ -289,12 +398,13 @@ int listcommand(listform form, const usertarget *whom)
         return 0;
     }
 
+    if (o->policy)
+        return listobject(form, o->policy);
     listing l = { form, {}, 1, 0 };
     account *accounts;
     int n, code = findaccounts(whom, &accounts, &n);
     if (code)
         return code;
-    loadgrouppolicy(&l.policy);
     for (int i = 0; i < n; i++) {
         int entered = enteraccount(&accounts[i], form == list_text);
         if (entered && whom->who != whose_all)
@@ -307,6 +417,11 @@ int listcommand(listform form, const usertarget *whom)
             code = 1;
             continue;
         }
+        // The objects that apply to the user, read while its hive is open:
+        // it may have to be asked for the user's groups.
+        l.policy.actions.nvalues = 0;
+        l.policy.kinds.size = 0;
+        loadgrouppolicy(&l.policy, &accounts[i]);
         listaccount(&l, &accounts[i]);
         if (leaveaccount(&accounts[i]))
             code = 1;

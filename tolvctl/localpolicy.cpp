@@ -1,16 +1,16 @@
-// Local Group Policy: the local policy object's two Registry.pol files,
-// which Group Policy applies again at every refresh, and gpt.ini.
+// Local Group Policy: the local policy objects, whose Registry.pol files
+// Group Policy applies again at every logon and refresh.
 #include "localpolicy.h"
 #include "files.h"
 #include "polfile.h"
 
 const policyside policysides[] = {
-    { "User", HKEY_CURRENT_USER }, { "Machine", HKEY_LOCAL_MACHINE },
+    { "User", HKEY_CURRENT_USER, side_user }, { "Machine", HKEY_LOCAL_MACHINE, side_machine },
 };
 
-// %SystemRoot%\System32\GroupPolicy\side\Registry.pol; a 32-bit process on
-// 64-bit Windows reaches the real System32 as Sysnative.
-static const WCHAR *grouppolicyfile(const char *side)
+// %SystemRoot%\System32\ and the folder given; a 32-bit process on 64-bit
+// Windows reaches the real System32 as Sysnative.
+static const WCHAR *systemfolder(const char *folder, const WCHAR *sub)
 {
     WCHAR windows[MAX_PATH];
     BOOL wow64 = FALSE;
@@ -21,48 +21,143 @@ static const WCHAR *grouppolicyfile(const char *side)
     if (!IsWow64Process(GetCurrentProcess(), &wow64))
         wow64 = FALSE;
     addtext(&path, windows);
-    addtext(&path, wow64 ? "\\Sysnative\\GroupPolicy\\" : "\\System32\\GroupPolicy\\");
-    addtext(&path, side);
-    addtext(&path, "\\Registry.pol");
+    addtext(&path, wow64 ? "\\Sysnative\\" : "\\System32\\");
+    addtext(&path, folder);
+    if (sub) {
+        addchar(&path, L'\\');
+        addtext(&path, sub);
+    }
     return textof(&path);
 }
 
-void loadgrouppolicy(regimage *actions)
+// The objects that apply to users: the builtin groups' own, by their SIDs.
+static const struct { const char *kind; const WCHAR *sid; } groupobjects[] = {
+    { "administrators", L"S-1-5-32-544" }, { "non-administrators", L"S-1-5-32-545" },
+};
+
+static int objectof(const char *kind, const WCHAR *sid, const WCHAR *name, policyobject *object)
 {
-    for (int i = 0; i < COUNT(policysides); i++) {
-        const WCHAR *path = grouppolicyfile(policysides[i].folder);
+    object->kind = kind;
+    object->name = name ? name : widen(kind);
+    object->folder = sid ? systemfolder("GroupPolicyUsers", sid) : systemfolder("GroupPolicy", NULL);
+    object->sides = sid ? side_user : side_user | side_machine;
+    return object->folder != NULL;
+}
+
+int findobject(const WCHAR *given, policyobject *object)
+{
+    if (sameword(given, "local"))
+        return objectof("local", NULL, NULL, object) ? 0 : 2;
+    for (int i = 0; i < COUNT(groupobjects); i++)
+        if (sameword(given, groupobjects[i].kind))
+            return objectof(groupobjects[i].kind, groupobjects[i].sid, NULL, object) ? 0 : 2;
+    const WCHAR *sid = accountsid(given);
+    if (!sid)
+        return 2;
+    buffer name = {};
+    addtext(&name, given);
+    addtext(&name, " (");
+    addtext(&name, sid);
+    addchar(&name, L')');
+    return objectof("user", sid, textof(&name), object) ? 0 : 2;
+}
+
+const WCHAR *objectfile(const policyobject *object, const policyside *side)
+{
+    return joinpath(joinpath(object->folder, side->folder), "Registry.pol");
+}
+
+// What one object's files do, in file order, each action naming the object.
+// strict: a file that cannot be parsed fails the read after a message;
+// else it adds nothing and gets a warning.
+static int addobject(gpactions *policy, const policyobject *object, int strict)
+{
+    for (int i = 0; i < npolicysides; i++) {
+        const WCHAR *path = objectfile(object, &policysides[i]);
         buffer contents = {};
         regimage file = {};
         DWORD error;
         size_t offset;
         const char *why;
-        if (!path || !readfile(path, &contents, &error))
-            continue;   // no local policy on this side
+        if (!(object->sides & policysides[i].side) || !readfile(path, &contents, &error))
+            continue;   // no policy on this side
         if (!readpol(contents.data, contents.size, policysides[i].root, &file, &offset, &why)) {
-            addtext(&err, "tolvctl: warning: ");
+            addtext(&err, strict ? "tolvctl: " : "tolvctl: warning: ");
             addtext(&err, path);
             addtext(&err, ": byte ");
             addnumber(&err, (unsigned long)offset);
             addtext(&err, ": ");
             addtext(&err, why);
-            addtext(&err, "; nothing of it is shown\r\n");
+            addtext(&err, strict ? "\r\n" : "; nothing of it is shown\r\n");
+            if (strict)
+                return 0;
             continue;
         }
-        for (int j = 0; j < file.nvalues; j++)
-            addvalue(actions, &file.values[j]);
+        for (int j = 0; j < file.nvalues; j++) {
+            addvalue(&policy->actions, &file.values[j]);
+            addbytes(&policy->kinds, &object->kind, sizeof object->kind);
+        }
     }
+    return 1;
 }
 
-const regvalue *grouppolicyon(const regimage *actions, const regvalue *v)
+int readobject(const policyobject *object, gpactions *policy)
+{
+    return addobject(policy, object, 1);
+}
+
+void addconfigured(buffer *b, const regvalue *record)
+{
+    if (!record)
+        addtext(b, "not configured");
+    else if (record->present)
+        adddescription(b, record);
+    else
+        addtext(b, "deleted");
+}
+
+void loadgrouppolicy(gpactions *policy, const account *a)
+{
+    policyobject object;
+    int administrator = isadministrator(a);
+
+    if (objectof("local", NULL, NULL, &object))
+        (void)addobject(policy, &object, 0);    // a bad file is warned of and left aside
+    if (administrator < 0) {
+        addtext(&err, "tolvctl: whether ");
+        addtext(&err, a->profile ? accountline(a) : L"the user");
+        addtext(&err, " is an administrator is not known: the objects for administrators and "
+                      "non-administrators are both read\r\n");
+    }
+    for (int i = 0; i < COUNT(groupobjects); i++)
+        if ((administrator < 0 || administrator == !i) &&
+            objectof(groupobjects[i].kind, groupobjects[i].sid, NULL, &object))
+            (void)addobject(policy, &object, 0);
+    if (a->sid && objectof("user", a->sid, NULL, &object))
+        (void)addobject(policy, &object, 0);
+}
+
+const regvalue *grouppolicyon(const gpactions *policy, const regvalue *v, const char **kind)
 {
     const regvalue *found = NULL;
 
-    for (int i = 0; i < actions->nvalues; i++) {
-        const regvalue *a = &actions->values[i];
-        if (samekey(a->root, a->key, v->root, v->key) && (!a->name || sametext(a->name, v->name)))
+    for (int i = 0; i < policy->actions.nvalues; i++) {
+        const regvalue *a = &policy->actions.values[i];
+        if (samekey(a->root, a->key, v->root, v->key) && (!a->name || sametext(a->name, v->name))) {
             found = a;
+            *kind = ((const char *const *)policy->kinds.data)[i];
+        }
     }
     return found;
+}
+
+void addgpname(buffer *b, const char *kind)
+{
+    addtext(b, "local Group Policy");
+    if (kind[0] != 'l') {
+        addtext(b, " for ");
+        addtext(b, kind[0] == 'u' ? "the user" : kind);
+    }
 }
 
 int inpolicybranch(const WCHAR *key)
@@ -77,26 +172,3 @@ int inpolicybranch(const WCHAR *key)
     }
     return 0;
 }
-
-// Each side's version is 1 when it has a file, and the extension lists name
-// the registry client-side extension and the editor's extension of each
-// side, in ascending order.
-void writegptini(buffer *file, int user, int machine)
-{
-    buffer text = {};
-    addtext(&text, "[General]\r\n"
-                   "gPCMachineExtensionNames=[{35378EAC-683F-11D2-A89A-00C04FBBCFA2}"
-                   "{D02B1F72-3407-48AE-BA88-E8213C6761F1}]\r\n"
-                   "gPCUserExtensionNames=[{35378EAC-683F-11D2-A89A-00C04FBBCFA2}"
-                   "{D02B1F73-3407-48AE-BA88-E8213C6761F1}]\r\n"
-                   "Version=");
-    addnumber(&text, (unsigned long)(user ? 1 : 0) << 16 | (machine ? 1 : 0));
-    addtext(&text, "\r\n");
-    // ASCII throughout: one byte a character.
-    const WCHAR *wide = textof(&text);
-    for (size_t i = 0; wide[i]; i++) {
-        char c = (char)wide[i];
-        addbytes(file, &c, 1);
-    }
-}
-

@@ -1,32 +1,67 @@
-// Local Group Policy as tolvctl reads and writes it: the policy object's
-// folders and files, and what they do to the values that tolvctl shows and
-// changes.
+// Local Group Policy as tolvctl reads and writes it: the local policy
+// objects, their folders and files, and what they do to the values that
+// tolvctl shows and changes.
 #ifndef TOLVCTL_LOCALPOLICY_H
 #define TOLVCTL_LOCALPOLICY_H
 
-#include "values.h"
+#include "gptini.h"
+#include "users.h"
 
 // The two sides of a policy object: each folder's Registry.pol holds the
 // values of one root.
 struct policyside {
     const char *folder;
     HKEY        root;
+    int         side;       // side_user or side_machine
 };
 extern const policyside policysides[2];
 enum { npolicysides = 2 };
 
-// What the local policy object's two Registry.pol files do, in file order,
-// User before Machine; a file that cannot be parsed adds nothing and gets
+// A local policy object.
+struct policyobject {
+    const char  *kind;      // "local", "administrators", "non-administrators" or "user"
+    const WCHAR *name;      // as lines name it: the kind, or the user
+    const WCHAR *folder;
+    int          sides;     // the bits of its sides: only the local one has a Machine side
+};
+
+// The object that --policy names: local, administrators,
+// non-administrators, or a user as --user names one. 0, or 2 after the
+// message.
+int findobject(const WCHAR *given, policyobject *object);
+// The Registry.pol of one side of an object.
+const WCHAR *objectfile(const policyobject *object, const policyside *side);
+
+// What local Group Policy does to values, action by action in the order in
+// which Group Policy applies them, with the object of each.
+struct gpactions {
+    regimage actions;
+    buffer   kinds;         // per action, its object's kind (const char *)
+};
+
+// What the local policy objects that apply to the account do: the local
+// computer policy, the object for administrators or for non-administrators
+// (both, after a line that says so, when membership cannot be found out),
+// and the user's own. A file that cannot be parsed adds nothing and gets
 // one warning with the byte where it went wrong.
-void loadgrouppolicy(regimage *actions);
-// The last action of local Group Policy on the value, or NULL.
-const regvalue *grouppolicyon(const regimage *actions, const regvalue *v);
+void loadgrouppolicy(gpactions *policy, const account *a);
+// The last action of local Group Policy on the value, or NULL; *kind gets
+// the kind of its object.
+const regvalue *grouppolicyon(const gpactions *policy, const regvalue *v, const char **kind);
+// How the lines name an object by its kind: "local Group Policy", or
+// "local Group Policy for administrators", ...
+void addgpname(buffer *b, const char *kind);
+
+// The object's Registry.pol files as what they do to values, User before
+// Machine; 0 after a message with the file and byte when one cannot be
+// parsed.
+int readobject(const policyobject *object, gpactions *policy);
+// What a policy's record does to a value, as the lines show it: the value
+// that it sets, "deleted", or "not configured" when there is none.
+void addconfigured(buffer *b, const regvalue *record);
 
 // Whether a key lies in the branches where Group Policy removes what a
 // policy object set once the object stops applying, under either root.
 int inpolicybranch(const WCHAR *key);
-
-// gpt.ini of a policy object whose User and Machine sides have files or not.
-void writegptini(buffer *file, int user, int machine);
 
 #endif

@@ -18,12 +18,13 @@ struct helptext {
 };
 
 static const helptext helps[] = {
-    { "list", "tolvctl list [--json | --markdown] [USER | --all-users]\r\n"
+    { "list", "tolvctl list [--json | --markdown] [USER | --all-users | --policy OBJECT]\r\n"
               "  Each setting's state and the values its box reads or writes.\r\n" },
     { "set", "tolvctl set SETTING=on|off ... [USER | --all-users] [--dry-run]\r\n"
+             "tolvctl set SETTING=on|off|unset ... --policy OBJECT [--dry-run]\r\n"
              "  Sets only these, as Apply would. SETTING: a name, tweak.ID or restrict.ID.\r\n" },
-    { "apply", "tolvctl apply school|cyber-cafe|highly-restricted|clear-all [USER | --all-users]\r\n"
-               "              [--dry-run]\r\n"
+    { "apply", "tolvctl apply school|cyber-cafe|highly-restricted|clear-all\r\n"
+               "              [USER | --all-users | --policy OBJECT] [--dry-run]\r\n"
                "  Writes the 43 boxes of Set Restrictions as the preset and Apply do.\r\n" },
     { "backup", "tolvctl backup FILE [USER]\r\n"
                 "  Saves every value the dialogs touch, absent ones too, to a .reg file.\r\n" },
@@ -31,7 +32,7 @@ static const helptext helps[] = {
                  "  Puts back a backup byte for byte, or a .reg file as regedit writes it.\r\n" },
     { "undo", "tolvctl undo [--dry-run]\r\n"
               "  Takes back the newest set, apply or restore; again to go further back.\r\n" },
-    { "export", "tolvctl export --reg FILE | --pol DIR | --gpo DIR\r\n"
+    { "export", "tolvctl export --reg FILE | --pol DIR | --gpo DIR [--for OBJECT]\r\n"
                 "               --preset NAME | --set SETTING=on|off ... | --current [USER] [--force]\r\n"
                 "  Writes settings for other machines: a .reg file, DIR\\User and\r\n"
                 "  DIR\\Machine\\Registry.pol, or those and DIR\\gpt.ini. --force replaces.\r\n" },
@@ -54,7 +55,9 @@ static int helpcommand(const WCHAR *command)
         say(helps[i].text);
     say("\r\nUSER is --user NAME|SID, an account of this machine, or --default-user, the\r\n"
         "profile that new accounts start from; --all-users is every profile. Without\r\n"
-        "them, tolvctl works on the user that it runs as.\r\n"
+        "them, tolvctl works on the user that it runs as. OBJECT is a local Group\r\n"
+        "Policy object, changed in place of the registry: local, administrators,\r\n"
+        "non-administrators, or a user as --user names one.\r\n"
         "\r\nset, apply and restore first save what they change in the undo journal\r\n"
         "(local application data, Tolvane\\undo). --dry-run changes nothing.\r\n"
         "Exit codes: 0 done; 1 some value not changed, the rest done; 2 usage error\r\n"
@@ -79,9 +82,10 @@ static int ended(const char *command, int code)
     return code == showusage ? usage(command) : code;
 }
 
-// Takes --user NAME, --default-user and, where every is set, --all-users
-// out of a command's arguments: 0, or showusage after the message.
-static int takewhom(int *argc, WCHAR **argv, int every, usertarget *whom)
+// Takes --user NAME, --default-user and, for the first commands of
+// targeted[], --all-users and --policy OBJECT out of a command's arguments:
+// 0, or showusage after the message.
+static int takeoptions(int *argc, WCHAR **argv, int every, options *o)
 {
     int kept = 2;
 
@@ -89,21 +93,25 @@ static int takewhom(int *argc, WCHAR **argv, int every, usertarget *whom)
         whose who = sameword(argv[i], "--user") ? whose_user
                   : sameword(argv[i], "--default-user") ? whose_default
                   : every && sameword(argv[i], "--all-users") ? whose_all : whose_current;
-        if (who == whose_current) {
+        int policy = every && sameword(argv[i], "--policy");
+        if (who == whose_current && !policy) {
             argv[kept++] = argv[i];
             continue;
         }
-        if (whom->who != whose_current) {
-            complain("name one user: --user, --default-user or --all-users");
+        if (o->whom.who != whose_current || o->policy) {
+            complain("name one user or policy object: --user, --default-user, --all-users or --policy");
             return showusage;
         }
-        if (who == whose_user && i + 1 == *argc) {
-            complain("--user names an account: its name or SID");
+        if ((policy || who == whose_user) && i + 1 == *argc) {
+            complain(policy ? "--policy names an object: local, administrators, non-administrators or a user"
+                            : "--user names an account: its name or SID");
             return showusage;
         }
-        whom->who = who;
-        if (who == whose_user)
-            whom->user = argv[++i];
+        o->whom.who = who;
+        if (policy)
+            o->policy = argv[++i];
+        else if (who == whose_user)
+            o->whom.user = argv[++i];
     }
     *argc = kept;
     return 0;
@@ -120,9 +128,9 @@ int run(int argc, WCHAR **argv)
         return 2;
     }
     const WCHAR *command = argv[1];
-    options o = { 0, { whose_current, NULL }, commandline(argc, argv) };
+    options o = { 0, { whose_current, NULL }, NULL, commandline(argc, argv) };
     for (int i = 0; i < COUNT(targeted); i++)
-        if (sameword(command, targeted[i]) && takewhom(&argc, argv, i < 3, &o.whom))
+        if (sameword(command, targeted[i]) && takeoptions(&argc, argv, i < 3, &o))
             return usage(targeted[i]);
     int others = 0;
     for (int i = 2; i < argc; i++) {
@@ -149,12 +157,12 @@ int run(int argc, WCHAR **argv)
         if (argc > 3 || o.dryrun)
             return usage("list");
         if (argc == 2)
-            return listcommand(list_text, &o.whom);
+            return listcommand(list_text, &o);
         if (sameword(argv[2], "--json"))
-            return listcommand(list_json, &o.whom);
-        if (sameword(argv[2], "--markdown") && o.whom.who == whose_current)
-            return listcommand(list_markdown, &o.whom);
-        complain(sameword(argv[2], "--markdown") ? "--markdown describes the settings, not a user's: "
+            return listcommand(list_json, &o);
+        if (sameword(argv[2], "--markdown") && o.whom.who == whose_current && !o.policy)
+            return listcommand(list_markdown, &o);
+        complain(sameword(argv[2], "--markdown") ? "--markdown describes the settings, not a user's or an object's: "
                                                  : "unknown option ", argv[2]);
         return usage("list");
     }

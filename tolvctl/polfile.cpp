@@ -24,9 +24,14 @@ static void adddword(buffer *file, DWORD number)
     addbytes(file, bytes, sizeof bytes);
 }
 
+void addpolheader(buffer *file)
+{
+    addbytes(file, header, sizeof header);
+}
+
 // A deletion is Group Policy's own: "**del." and the name, as REG_SZ, with
 // one space and its NUL for data.
-static void addrecord(buffer *file, const regvalue *v)
+void addrecord(buffer *file, const regvalue *v)
 {
     static const WCHAR space[] = L" ";
 
@@ -55,7 +60,7 @@ int writepol(buffer *file, const regimage *image, HKEY root)
 {
     int records = 0;
 
-    addbytes(file, header, sizeof header);
+    addpolheader(file);
     for (int i = 0; i < image->nvalues; i++)
         if (image->values[i].name && image->values[i].root == root) {
             addrecord(file, &image->values[i]);
@@ -169,30 +174,53 @@ static void addaction(regimage *actions, HKEY root, const WCHAR *key, const WCHA
     addvalue(actions, &v);
 }
 
-int readpol(const BYTE *data, size_t size, HKEY root, regimage *actions, size_t *offset,
-            const char **why)
+int readrecords(const BYTE *data, size_t size, polrecord **records, int *n, size_t *offset, const char **why)
 {
     polreader r = { data, size, 0, offset, why };
+    buffer list = {};
 
+    *n = 0;
     if (size < sizeof header || memcmp(data, header, sizeof header))
         return polfail(&r, "not a Registry.pol file: it does not start with \"PReg\" and version 1");
     r.at = sizeof header;
     while (r.at < size) {
-        const WCHAR *key, *name;
-        DWORD type, length;
-        if (!expect(&r, L'[', "expected \"[\" at the start of a record") || !getstring(&r, &key) ||
-            !expect(&r, L';', "expected \";\" after the key") || !getstring(&r, &name) ||
-            !expect(&r, L';', "expected \";\" after the value name") || !getdword(&r, &type) ||
-            !expect(&r, L';', "expected \";\" after the type") || !getdword(&r, &length) ||
+        polrecord record = {};
+        record.start = r.at;
+        if (!expect(&r, L'[', "expected \"[\" at the start of a record") || !getstring(&r, &record.key) ||
+            !expect(&r, L';', "expected \";\" after the key") || !getstring(&r, &record.name) ||
+            !expect(&r, L';', "expected \";\" after the value name") || !getdword(&r, &record.type) ||
+            !expect(&r, L';', "expected \";\" after the type") || !getdword(&r, &record.size) ||
             !expect(&r, L';', "expected \";\" after the size"))
             return 0;
-        if (length > size - r.at)
+        if (record.size > size - r.at)
             return polfail(&r, "the data's size runs beyond the end of the file");
-        const BYTE *value = data + r.at;
-        r.at += length;
+        record.data = data + r.at;
+        r.at += record.size;
         if (!expect(&r, L']', "expected \"]\" at the end of a record"))
             return 0;
-        addaction(actions, root, key, name, type, value, length);
+        record.end = r.at;
+        addbytes(&list, &record, sizeof record);
+        ++*n;
     }
+    *records = (polrecord *)list.data;
     return 1;
+}
+
+int readpol(const BYTE *data, size_t size, HKEY root, regimage *actions, size_t *offset,
+            const char **why)
+{
+    polrecord *records;
+    int n;
+
+    if (!readrecords(data, size, &records, &n, offset, why))
+        return 0;
+    for (int i = 0; i < n; i++)
+        addaction(actions, root, records[i].key, records[i].name, records[i].type, records[i].data, records[i].size);
+    return 1;
+}
+
+int deletes(const polrecord *record, const WCHAR *name)
+{
+    size_t length = lstrlenW(record->name);
+    return startswith(record->name, length, delprefix) && sametext(record->name + lstrlenW(delprefix), name);
 }

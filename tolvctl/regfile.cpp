@@ -14,6 +14,8 @@ static const char endmark[] = "; end of tolvctl ";
 static const char absentmark[] = "; absent key: ";
 static const char notemark[] = "; note: ";
 static const char usermark[] = "; user: ";
+static const char policymark[] = "; policy: ";
+static const char filemark[] = "; policy file: ";
 #define LENGTHOF(literal) (sizeof literal - 1)   // characters, without the NUL
 
 // ---- writing ----------------------------------------------------------------------
@@ -128,6 +130,14 @@ void writereg(buffer *file, const regimage *image, const WCHAR *kind, const regn
     if (notes->user) {
         addtext(file, usermark);
         addline(file, notes->user);
+    }
+    if (notes->policy) {
+        addtext(file, policymark);
+        addline(file, notes->policy);
+    }
+    for (int i = 0; i < COUNT(notes->files) && notes->files[i]; i++) {
+        addtext(file, filemark);
+        addline(file, notes->files[i]);
     }
     for (int i = 0; i < image->nabsent; i++) {
         addtext(file, absentmark);
@@ -428,7 +438,8 @@ int readreg(const BYTE *data, size_t size, const WCHAR *file, regimage *image,
     r.file = file;
     r.error = error;
     r.line = 1;
-    notes->note = notes->user = NULL;
+    regnotes none = {};
+    *notes = none;
     if (!decode(&r, data, size))
         return 0;
     r.line = 0;
@@ -467,6 +478,10 @@ int readreg(const BYTE *data, size_t size, const WCHAR *file, regimage *image,
                 notes->note = wcopy(line + LENGTHOF(notemark), n - LENGTHOF(notemark));
             } else if (n > LENGTHOF(usermark) && prefixis(line, n, usermark)) {
                 notes->user = wcopy(line + LENGTHOF(usermark), n - LENGTHOF(usermark));
+            } else if (n > LENGTHOF(policymark) && prefixis(line, n, policymark)) {
+                notes->policy = wcopy(line + LENGTHOF(policymark), n - LENGTHOF(policymark));
+            } else if (n > LENGTHOF(filemark) && prefixis(line, n, filemark) && !notes->files[1]) {
+                notes->files[notes->files[0] != NULL] = wcopy(line + LENGTHOF(filemark), n - LENGTHOF(filemark));
             } else if (n > LENGTHOF(absentmark) && prefixis(line, n, absentmark)) {
                 HKEY absentroot;
                 const WCHAR *absentkey;

@@ -6,10 +6,15 @@
 
 // What the comment lines of tolvctl's own files say of where a file comes
 // from: the command line of a journal entry, and the user whose hive the
-// file was taken from, as accountline() names it. Either may be NULL.
+// file was taken from, as accountline() names it. An entry for a change to
+// a policy object names the object, "NAME: FOLDER", and each of its files
+// that the change replaced: "User" when a copy of it is kept beside the
+// entry, "User absent" when there was none. What is not there is NULL.
 struct regnotes {
     const WCHAR *note;
     const WCHAR *user;
+    const WCHAR *policy;
+    const WCHAR *files[2];
 };
 
 // The file's bytes: "Windows Registry Editor Version 5.00", UTF-16LE with a

@@ -2,6 +2,7 @@
 // as the dialogs' Apply leaves them.
 #include "change.h"
 #include "commands.h"
+#include "polchange.h"
 #include "settings.h"
 
 // One account's part of a run. The values under HKEY_LOCAL_MACHINE are the
@@ -17,7 +18,7 @@ struct boxrun {
 
 // What the run may touch: a value to be set may need its key made; one to
 // be deleted not.
-static void touchtarget(void *context, const regvalue *v)
+static void touchtarget(void *context, const regvalue *v, int)
 {
     boxrun *r = (boxrun *)context;
     if (!r->machine && v->root == HKEY_LOCAL_MACHINE)
@@ -32,7 +33,7 @@ static void touchprepared(void *context, HKEY root, const WCHAR *key)
     touchkey(((boxrun *)context)->t, root, key);
 }
 
-static void changetarget(void *context, const regvalue *v)
+static void changetarget(void *context, const regvalue *v, int)
 {
     boxrun *r = (boxrun *)context;
     if (r->machine || v->root != HKEY_LOCAL_MACHINE)
@@ -68,7 +69,7 @@ static void changeboxes(void *context, changer *c)
 static int changestates(int *const *states, int prepare, const options *o)
 {
     static const changing how = { touchboxes, changeboxes };
-    regnotes notes = { o->line, NULL };
+    regnotes notes = { o->line, NULL, NULL, {} };
     boxrun r = { states, prepare, 1, NULL, NULL };
     account *accounts;
     int n, code = findaccounts(&o->whom, &accounts, &n);
@@ -94,15 +95,18 @@ int setcommand(int argc, WCHAR **argv, int first, const options *o)
     for (int i = first; i < argc; i++) {
         if (sameword(argv[i], "--dry-run"))
             continue;
-        int code = namestate(states, argv[i]);
+        int code = namestate(states, argv[i], o->policy != NULL);
         if (code)
             return code;
         named++;
     }
     if (!named) {
-        complain("name at least one SETTING=on or SETTING=off");
+        complain(o->policy ? "name at least one SETTING=on, SETTING=off or SETTING=unset"
+                           : "name at least one SETTING=on or SETTING=off");
         return showusage;
     }
+    if (o->policy)
+        return changeobject(states, o->policy, o->dryrun, o->line);
     return changestates(states, 0, o);
 }
 
@@ -126,6 +130,9 @@ int applycommand(int argc, WCHAR **argv, int first, const options *o)
     }
     if (presetstates(states, preset))
         return 2;
+    // A policy object is no registry: its keys need no preparation.
+    if (o->policy)
+        return changeobject(states, o->policy, o->dryrun, o->line);
     return changestates(states, 1, o);
 }
 

@@ -85,7 +85,7 @@ int **nostates(void)
     return states;
 }
 
-int namestate(int **states, const WCHAR *arg)
+int namestate(int **states, const WCHAR *arg, int unset)
 {
     const WCHAR *equals = arg;
     while (*equals && *equals != L'=')
@@ -101,9 +101,13 @@ int namestate(int **states, const WCHAR *arg)
         complain("unknown setting ", name, "; \"tolvctl list\" shows them all");
         return 2;
     }
-    int on = sameword(equals + 1, "on");
+    int on = sameword(equals + 1, "on") ? state_on : sameword(equals + 1, "unset") ? state_unset : 0;
+    if (on == state_unset && !unset) {
+        complain("SETTING=unset goes with --policy: only a policy object can leave a setting unset");
+        return showusage;
+    }
     if (!on && !sameword(equals + 1, "off")) {
-        complain("a setting is on or off, not ", equals + 1);
+        complain(unset ? "a setting is on, off or unset, not " : "a setting is on or off, not ", equals + 1);
         return 2;
     }
     int *state = &states[dialog - alldialogs][box - dialog->boxes];
@@ -183,8 +187,8 @@ static int boxstate(void *context, int id)
 static void writetarget(void *context, const target *tg, int ticked)
 {
     walking *w = (walking *)context;
-    regvalue v = targetvalue(tg, ticked);
-    w->walk->write(w->context, &v);
+    regvalue v = targetvalue(tg, ticked == state_on);
+    w->walk->write(w->context, &v, ticked);
 }
 
 static int testopens(void *context, const char *path)
@@ -207,6 +211,19 @@ void walkboxes(int *const *states, int prepare, const boxwalk *walk, void *conte
             walkprepare(alldialogs[d].tables, &w, testopens, prepkey);
         walkapply(alldialogs[d].tables, &w, boxstate, writetarget);
     }
+}
+
+const char *machinesetting(int *const *states)
+{
+    for (int d = 0; d < COUNT(alldialogs); d++)
+        for (int i = 0; i < alldialogs[d].nboxes; i++) {
+            boxvalue values[maxboxvalues];
+            int n = boxvalues(&alldialogs[d], alldialogs[d].boxes[i].id, values, maxboxvalues);
+            for (int v = 0; states[d][i] != state_alone && v < n; v++)
+                if (values[v].write && values[v].root == HKLM)
+                    return alldialogs[d].boxes[i].name;
+        }
+    return NULL;
 }
 
 // ---- what a backup keeps -------------------------------------------------------------

@@ -37,22 +37,29 @@ void addpresetnames(buffer *b, const dialogboxes *d, int id);
 // The state of every box of both dialogs, one array per dialog: -1 (left
 // alone), 0 or 1.
 int **nostates(void);
-// One SETTING=on|off into the states: 0, or after the message 2, or
-// showusage when the argument is no SETTING=... at all.
-int namestate(int **states, const WCHAR *arg);
+// The states of a box: left alone, off, on, and, in a policy object, not
+// configured.
+enum { state_alone = -1, state_off, state_on, state_unset };
+// One SETTING=on|off, or with unset SETTING=unset too, into the states:
+// 0, or after the message 2, or showusage when the argument is no
+// SETTING=... at all or unset is not allowed.
+int namestate(int **states, const WCHAR *arg, int unset);
+// The name of a setting in the states that writes under HKEY_LOCAL_MACHINE,
+// or NULL.
+const char *machinesetting(int *const *states);
 // The 43 boxes of Set Restrictions as the preset sets them: 0, or 2 after
 // the message.
 int presetstates(int **states, const WCHAR *preset);
 
 // Both dialogs' Apply with the boxes in the states given, Tweak settings
 // first. write() gets each value that Apply sets or deletes, in its order:
-// set to the data Apply writes, or absent. With prepare, the key
+// set to the data Apply writes, or absent, with its box's state. With prepare, the key
 // preparation of Set Restrictions goes before its values, as the dialog's
 // Apply does: addkey() gets each key under HKEY_CURRENT_USER that it makes
 // sure of.
 struct boxwalk {
     void (*addkey)(void *context, HKEY root, const WCHAR *key);
-    void (*write)(void *context, const regvalue *v);
+    void (*write)(void *context, const regvalue *v, int state);
 };
 void walkboxes(int *const *states, int prepare, const boxwalk *walk, void *context);
 

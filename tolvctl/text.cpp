@@ -250,6 +250,12 @@ void complain(const char *a, const WCHAR *b, const char *c, const WCHAR *d)
     addtext(&err, "\r\n");
 }
 
+void dryrunend(int dryrun)
+{
+    if (dryrun)
+        complain("dry run: nothing was changed");
+}
+
 const WCHAR *systemtext(DWORD code)
 {
     WCHAR *text = NULL;

@@ -75,6 +75,9 @@ void addverb(const char *verb);
 // the literal parts, what the command was given or found.
 void complain(const char *a, const WCHAR *b = NULL, const char *c = NULL, const WCHAR *d = NULL);
 
+// The last line of a dry run, on standard error.
+void dryrunend(int dryrun);
+
 // The system's text for an error code, without its line end.
 const WCHAR *systemtext(DWORD code);
 

@@ -3,6 +3,7 @@
 // hive, in place or loaded from NTUSER.DAT.
 #include "users.h"
 #include <sddl.h>
+#include <lm.h>
 
 static const WCHAR profilelist[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
 
@@ -75,7 +76,7 @@ static const WCHAR *stringsid(PSID sid)
     return copy;
 }
 
-// The SID of the user that tolvctl runs as.
+// The SID of the user that tolvctl runs as; NULL when it cannot be read.
 static const WCHAR *selfsid(void)
 {
     static const WCHAR *self;
@@ -88,7 +89,7 @@ static const WCHAR *selfsid(void)
             self = stringsid(((TOKEN_USER *)user)->User.Sid);
         CloseHandle(token);
     }
-    return self ? self : L"";
+    return self;
 }
 
 // The last part of a path: the name of a profile folder.
@@ -116,11 +117,17 @@ static int profileof(const WCHAR *sid, account *a)
     a->sid = sid;
     a->name = lastpart(a->profile);
     if (ConvertStringSidToSidW(sid, &psid)) {
-        if (LookupAccountSidW(NULL, psid, name, &namelength, domain, &domainlength, &use))
+        if (LookupAccountSidW(NULL, psid, name, &namelength, domain, &domainlength, &use)) {
+            buffer qualified = {};
+            addtext(&qualified, domain);
+            addchar(&qualified, L'\\');
+            addtext(&qualified, name);
+            a->qualified = textof(&qualified);
             a->name = wcopy(name, namelength);
+        }
         (void)LocalFree(psid);      // NULL on success; nothing to do otherwise
     }
-    a->self = sametext(sid, selfsid());
+    a->self = selfsid() && sametext(sid, selfsid());
     return 1;
 }
 
@@ -176,7 +183,7 @@ static const WCHAR *foldersid(const WCHAR *folder)
     return NULL;
 }
 
-static int finduser(const WCHAR *given, account *a)
+const WCHAR *accountsid(const WCHAR *given)
 {
     const WCHAR *sid = givensid(given);
 
@@ -184,10 +191,17 @@ static int finduser(const WCHAR *given, account *a)
         sid = namesid(given);
     if (!sid)
         sid = foldersid(lastpart(given));
-    if (!sid) {
+    if (!sid)
         complain("no account or profile folder named ", given, " on this machine");
+    return sid;
+}
+
+static int finduser(const WCHAR *given, account *a)
+{
+    const WCHAR *sid = accountsid(given);
+
+    if (!sid)
         return 2;
-    }
     if (!profileof(sid, a)) {
         complain("", given, " has no profile on this machine: it has never logged on");
         return 2;
@@ -239,8 +253,11 @@ int findaccounts(const usertarget *t, account **accounts, int *n)
         return finduser(t->user, *accounts);
     if (t->who == whose_default)
         return finddefault(*accounts);
-    if (t->who == whose_current)
+    if (t->who == whose_current) {
+        (*accounts)->sid = selfsid();
+        (*accounts)->self = 1;
         return 0;
+    }
     // Every profile but those of the service accounts: LocalSystem,
     // LocalService and NetworkService.
     static const WCHAR *const services[] = { L"S-1-5-18", L"S-1-5-19", L"S-1-5-20" };
@@ -288,6 +305,46 @@ void accounttarget(const WCHAR *line, usertarget *t)
         if (sameword(t->user, "default profile"))
             t->who = whose_default;
     }
+}
+
+int isadministrator(const account *a)
+{
+    typedef DWORD (WINAPI *getgroups)(LPCWSTR, LPCWSTR, DWORD, DWORD, LPBYTE *, DWORD, LPDWORD, LPDWORD);
+    typedef DWORD (WINAPI *freebuffer)(LPVOID);
+    SID_IDENTIFIER_AUTHORITY nt = { SECURITY_NT_AUTHORITY };
+    PSID administrators;
+    BOOL member = FALSE;
+    int is = -1;
+
+    if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                  &administrators))
+        return -1;
+    if (!a->profile || a->self) {
+        if (CheckTokenMembership(NULL, administrators, &member))
+            is = member != 0;
+    } else if (a->sid) {
+        // Another account's local groups, by name, against the name that
+        // this machine gives Administrators.
+        WCHAR name[257], domain[257];
+        DWORD namelength = COUNT(name), domainlength = COUNT(domain), read, total;
+        SID_NAME_USE use;
+        HMODULE netapi = LoadLibraryW(L"netapi32.dll");
+        getgroups get = netapi ? (getgroups)(void *)GetProcAddress(netapi, "NetUserGetLocalGroups") : NULL;
+        freebuffer release = netapi ? (freebuffer)(void *)GetProcAddress(netapi, "NetApiBufferFree") : NULL;
+        LOCALGROUP_USERS_INFO_0 *groups;
+        if (get && release && LookupAccountSidW(NULL, administrators, name, &namelength, domain, &domainlength, &use) &&
+            !get(NULL, a->qualified ? a->qualified : a->name, 0, LG_INCLUDE_INDIRECT, (LPBYTE *)&groups,
+                 MAX_PREFERRED_LENGTH, &read, &total)) {
+            is = 0;
+            for (DWORD i = 0; i < read; i++)
+                is |= sametext(groups[i].lgrui0_name, name);
+            (void)release(groups);  // nothing to do when it cannot be freed
+        }
+        if (netapi)
+            (void)FreeLibrary(netapi);  // nothing of it is used after this
+    }
+    (void)FreeSid(administrators);      // NULL on success; nothing to do otherwise
+    return is;
 }
 
 // ---- reaching hives ----------------------------------------------------------------

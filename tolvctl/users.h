@@ -17,6 +17,7 @@ struct usertarget {
 // One user whose hive a command works in.
 struct account {
     const WCHAR *name;      // account or profile folder name; NULL for the current user
+    const WCHAR *qualified; // DOMAIN\name, when the machine knows the account
     const WCHAR *sid;       // string SID; NULL for the default profile and the current user
     const WCHAR *profile;   // profile folder; NULL for the current user
     int          self;      // the user that tolvctl runs as
@@ -28,6 +29,13 @@ struct account {
 // The accounts that a target names: one, or every profile in the order in
 // which the machine lists them. 0, or exit code 2 after the message.
 int findaccounts(const usertarget *t, account **accounts, int *n);
+
+// The SID of an account as --user names it: a SID, an account name, or the
+// name of a profile folder; NULL when there is none.
+const WCHAR *accountsid(const WCHAR *given);
+// Whether the account is a member of Administrators: 1 or 0, or -1 when
+// that cannot be found out.
+int isadministrator(const account *a);
 
 // How lines and files name an account: "student (S-1-5-21-...)", or
 // "Default (default profile)"; NULL for the current user.
