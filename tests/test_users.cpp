@@ -289,6 +289,53 @@ TEST_F(userstest, users_that_cannot_be_reached_give_2_and_change_nothing)
     EXPECT_EQ(1u, tolvctl("undo").code);    // nothing was journaled
 }
 
+// ---- Ctrl+C -----------------------------------------------------------------------
+
+static DWORD WINAPI pressctrlc(void *delay)
+{
+    Sleep((DWORD)(UINT_PTR)delay);
+    GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+    return 0;
+}
+
+// This process stays; an ignored Ctrl+C would be ignored by tolvctl too.
+static BOOL WINAPI carryon(DWORD)
+{
+    return TRUE;
+}
+
+// Ctrl+C while every user's hive is loaded in turn: whenever it comes, the
+// run ends with no hive left loaded.
+TEST_F(userstest, ctrl_c_leaves_no_hive_loaded)
+{
+    // A console that tolvctl shares.
+    FreeConsole();
+    ASSERT_TRUE(AllocConsole());
+    SetConsoleCtrlHandler(carryon, TRUE);
+    for (int i = 0; i < 24; i++) {
+        std::string sid = "S-1-5-21-7-7-8-" + std::to_string(2000 + i), name = "tlvmany" + std::to_string(i);
+        CreateDirectoryA(profiledir(name).c_str(), NULL);
+        CopyFileA((profiledir("tlvstudent") + "\\NTUSER.DAT").c_str(), (profiledir(name) + "\\NTUSER.DAT").c_str(),
+                  FALSE);
+        plantprofile(sid, name);
+        planted.push_back(sid);
+    }
+    int stopped = 0;
+    for (DWORD delay : { 30, 60, 90, 120, 160, 220, 300 }) {
+        SCOPED_TRACE(delay);
+        HANDLE thread = CreateThread(NULL, 0, pressctrlc, (void *)(UINT_PTR)delay, 0, NULL);
+        ran r = tolvctl("list --all-users");
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+        EXPECT_EQ(std::vector<std::string>(), leftloaded());
+        if (r.code == 1) {
+            EXPECT_NE(std::string::npos, r.err.find("tolvctl: stopped before the end")) << r.err;
+            stopped++;
+        }
+    }
+    EXPECT_GT(stopped, 0);      // at least once it came while a hive was loaded
+}
+
 // ---- telling Explorer -----------------------------------------------------------------
 
 static std::vector<std::string> heard;

@@ -12,22 +12,34 @@ const policyside policysides[] = {
 // Windows reaches the real System32 as Sysnative.
 static const WCHAR *systemfolder(const char *folder, const WCHAR *sub)
 {
-    WCHAR windows[MAX_PATH];
-    BOOL wow64 = FALSE;
+    static const WCHAR *system;
     buffer path = {};
 
-    if (!GetWindowsDirectoryW(windows, MAX_PATH))
-        return NULL;
-    if (!IsWow64Process(GetCurrentProcess(), &wow64))
-        wow64 = FALSE;
-    addtext(&path, windows);
-    addtext(&path, wow64 ? "\\Sysnative\\" : "\\System32\\");
+    if (!system) {
+        WCHAR windows[MAX_PATH];
+        BOOL wow64 = FALSE;
+        if (!GetWindowsDirectoryW(windows, MAX_PATH))
+            return NULL;
+        if (!IsWow64Process(GetCurrentProcess(), &wow64))
+            wow64 = FALSE;
+        addtext(&path, windows);
+        addtext(&path, wow64 ? "\\Sysnative\\" : "\\System32\\");
+        system = textof(&path);
+        path.size = 0;
+    }
+    addtext(&path, system);
     addtext(&path, folder);
     if (sub) {
         addchar(&path, L'\\');
         addtext(&path, sub);
     }
     return textof(&path);
+}
+
+static int isfolder(const WCHAR *path)
+{
+    DWORD attributes = path ? GetFileAttributesW(path) : INVALID_FILE_ATTRIBUTES;
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // The objects that apply to users: the builtin groups' own, by their SIDs.
@@ -119,21 +131,27 @@ void addconfigured(buffer *b, const regvalue *record)
 void loadgrouppolicy(gpactions *policy, const account *a)
 {
     policyobject object;
-    int administrator = isadministrator(a);
+    int administrator = 2;  // not asked yet
 
-    if (objectof("local", NULL, NULL, &object))
+    // Most machines have few of the objects or none: a folder that is not
+    // there is one look, not one for each of its files.
+    if (objectof("local", NULL, NULL, &object) && isfolder(object.folder))
         (void)addobject(policy, &object, 0);    // a bad file is warned of and left aside
-    if (administrator < 0) {
-        addtext(&err, "tolvctl: whether ");
-        addtext(&err, a->profile ? accountline(a) : L"the user");
-        addtext(&err, " is an administrator is not known: the objects for administrators and "
-                      "non-administrators are both read\r\n");
-    }
-    for (int i = 0; i < COUNT(groupobjects); i++)
-        if ((administrator < 0 || administrator == !i) &&
-            objectof(groupobjects[i].kind, groupobjects[i].sid, NULL, &object))
+    if (!isfolder(systemfolder("GroupPolicyUsers", NULL)))
+        return;
+    for (int i = 0; i < COUNT(groupobjects); i++) {
+        if (!objectof(groupobjects[i].kind, groupobjects[i].sid, NULL, &object) || !isfolder(object.folder))
+            continue;
+        if (administrator == 2 && (administrator = isadministrator(a)) < 0) {
+            addtext(&err, "tolvctl: whether ");
+            addtext(&err, a->profile ? accountline(a) : L"the user");
+            addtext(&err, " is an administrator is not known: the objects for administrators and "
+                          "non-administrators are both read\r\n");
+        }
+        if (administrator < 0 || administrator == !i)
             (void)addobject(policy, &object, 0);
-    if (a->sid && objectof("user", a->sid, NULL, &object))
+    }
+    if (a->sid && objectof("user", a->sid, NULL, &object) && isfolder(object.folder))
         (void)addobject(policy, &object, 0);
 }
 

@@ -361,10 +361,15 @@ static void release(void)
 // Ctrl+C, Ctrl+Break or the console closing while a hive is loaded: the
 // main thread stops at its next step, unloads the hive and ends the
 // process. Until then this thread waits, so that a closing console does
-// not end the process first.
+// not end the process first. It waits inside the system's call of the
+// handlers, so the handler stays installed once it is: taking it away
+// would wait for this thread. With no hive loaded, the next handler, the
+// system's own, ends the process.
 static BOOL WINAPI onctrl(DWORD type)
 {
     (void)type;
+    if (!held)
+        return FALSE;
     InterlockedExchange(&stopping, 1);
     Sleep(INFINITE);
     return TRUE;
@@ -409,9 +414,11 @@ static LONG loadhive(account *a, const WCHAR *file)
         complain("HKEY_USERS\\", a->mount, " is loaded already: another tolvctl may be working in it");
         return ERROR_ALREADY_EXISTS;
     }
+    static int handling;
+    if (!handling)
+        handling = SetConsoleCtrlHandler(onctrl, TRUE);     // without a console there is no Ctrl+C
     held = a;
     onleave(release);
-    (void)SetConsoleCtrlHandler(onctrl, TRUE);  // without a console there is no Ctrl+C
     a->loaded = 1;
     rc = RegLoadKeyW(HKEY_USERS, a->mount, file);
     if (rc == ERROR_SUCCESS)
@@ -423,7 +430,6 @@ static LONG loadhive(account *a, const WCHAR *file)
         a->loaded = 0;
         held = NULL;
         onleave(NULL);
-        (void)SetConsoleCtrlHandler(onctrl, FALSE);
     }
     return rc;
 }
@@ -482,7 +488,6 @@ int leaveaccount(account *a)
         a->loaded = 0;
         held = NULL;
         onleave(NULL);
-        (void)SetConsoleCtrlHandler(onctrl, FALSE);     // nothing to remove without a console
         if (rc != ERROR_SUCCESS) {
             complain("HKEY_USERS\\", a->mount, " is left loaded, as something else holds a key in it: ",
                      systemtext(rc));
