@@ -33,9 +33,9 @@ static void adddecimal(buffer *b, unsigned long number)
     addascii(b, digits + n, sizeof digits - n);
 }
 
-// Compares texts of length characters as GUIDs: the case of letters does
-// not count.
-static int compareguid(const char *a, const char *b, size_t length)
+// Compares texts of length characters as GUIDs and keys are compared: the
+// case of letters does not count.
+static int compareupper(const char *a, const char *b, size_t length)
 {
     for (size_t i = 0; i < length; i++) {
         char x = a[i] >= 'a' && a[i] <= 'z' ? (char)(a[i] - 32) : a[i];
@@ -84,7 +84,7 @@ static int addextension(buffer *b, const char *list, size_t length, const char *
             return 0;
         const char *group = list + i + 1;
         size_t guids = (end - i - 1) / guidlength;
-        int order = compareguid(group, registry, guidlength);
+        int order = compareupper(group, registry, guidlength);
         if (!done && order > 0) {
             addlist(b, tool);
             done = 1;
@@ -92,7 +92,7 @@ static int addextension(buffer *b, const char *list, size_t length, const char *
         addascii(b, list + i, 1 + guidlength);
         for (size_t g = 1; g < guids; g++) {
             const char *guid = group + g * guidlength;
-            int toolorder = compareguid(guid, tool, guidlength);
+            int toolorder = compareupper(guid, tool, guidlength);
             if (!done && !order && toolorder >= 0) {
                 if (toolorder)
                     addasciiz(b, tool);
@@ -119,7 +119,7 @@ static int iskey(const char *text, size_t start, size_t end, const char *key, si
     size_t length = lstrlenA(key);
     while (start < end && (text[start] == ' ' || text[start] == '\t'))
         start++;
-    if (end - start < length || compareguid(text + start, key, length))
+    if (end - start < length || compareupper(text + start, key, length))
         return 0;
     start += length;
     while (start < end && (text[start] == ' ' || text[start] == '\t'))
@@ -155,7 +155,10 @@ int updategptini(const BYTE *data, size_t size, int sides, buffer *file, int *li
         while (first < end && (text[first] == ' ' || text[first] == '\t'))
             first++;
         if (first < end && text[first] == '[') {
-            int general = end - first >= 9 && !compareguid(text + first, "[General]", 9);
+            size_t last = end;
+            while (last > first && (text[last - 1] == ' ' || text[last - 1] == '\t'))
+                last--;
+            int general = last - first == 9 && !compareupper(text + first, "[General]", 9);
             if (found && !sectionend)
                 sectionend = start;
             if (general && !found) {

@@ -193,6 +193,38 @@ static void closeopen(openkey *open)
     open->key = NULL;
 }
 
+// A setting's JSON from its dialog to the start of its values' list.
+static void addjsonbox(buffer *b, const dialogboxes *d, const boxrow *box, const char *state)
+{
+    addtext(b, "\"dialog\": \"");
+    addtext(b, d->name);
+    addtext(b, "\", \"id\": ");
+    addnumber(b, box->id);
+    addtext(b, ", \"name\": \"");
+    addtext(b, box->name);
+    addtext(b, "\", \"caption\": ");
+    addjsonstring(b, widen(box->caption), lstrlenA(box->caption));
+    addtext(b, ", \"state\": \"");
+    addtext(b, state);
+    addtext(b, "\", \"values\": [");
+}
+
+// A setting's line: "tweak.1001 no-autoplay: on  \"caption\"", the state
+// padded to three letters.
+static void addtextbox(buffer *b, const dialogboxes *d, const boxrow *box, const char *state)
+{
+    addtext(b, d->name);
+    addchar(b, L'.');
+    addnumber(b, box->id);
+    addchar(b, L' ');
+    addtext(b, box->name);
+    addtext(b, ": ");
+    addtext(b, state);
+    addtext(b, state[2] ? " \"" : "  \"");
+    addtext(b, box->caption);
+    addtext(b, "\"\r\n");
+}
+
 // The JSON of the user whose settings are listed; nothing for the current
 // user.
 static void addjsonuser(buffer *b, const account *a)
@@ -232,15 +264,7 @@ static void listaccount(listing *l, const account *a)
             if (l->form == list_json) {
                 say(l->first ? "\r\n  {" : ",\r\n  {");
                 addjsonuser(&out, a);
-                say("\"dialog\": \"");
-                say(dialogs[d].name);
-                say("\", \"id\": ");
-                addnumber(&out, box->id);
-                say(", \"name\": \"");
-                say(box->name);
-                say("\", \"caption\": ");
-                addjsonstring(&out, widen(box->caption), lstrlenA(box->caption));
-                say(on ? ", \"state\": \"on\", \"values\": [" : ", \"state\": \"off\", \"values\": [");
+                addjsonbox(&out, &dialogs[d], box, on ? "on" : "off");
                 for (int v = 0; v < n; v++) {
                     if (v)
                         say(", ");
@@ -250,15 +274,7 @@ static void listaccount(listing *l, const account *a)
                 l->first = 0;
                 continue;
             }
-            say(dialogs[d].name);
-            say(".");
-            addnumber(&out, box->id);
-            say(" ");
-            say(box->name);
-            say(on ? ": on  \"" : ": off \"");
-            say(box->caption);
-            say("\"");
-            sayline();
+            addtextbox(&out, &dialogs[d], box, on ? "on" : "off");
             for (int v = 0; v < n; v++) {
                 const shownvalue *s = &shown[v];
                 say("    ");
@@ -330,17 +346,8 @@ static int listobject(listform form, const WCHAR *given)
             if (form == list_json) {
                 say(first ? "\r\n  {\"policy\": \"" : ",\r\n  {\"policy\": \"");
                 say(object.kind);
-                say("\", \"dialog\": \"");
-                say(dialogs[d].name);
-                say("\", \"id\": ");
-                addnumber(&out, box->id);
-                say(", \"name\": \"");
-                say(box->name);
-                say("\", \"caption\": ");
-                addjsonstring(&out, widen(box->caption), lstrlenA(box->caption));
-                say(", \"state\": \"");
-                say(state);
-                say("\", \"values\": [");
+                say("\", ");
+                addjsonbox(&out, &dialogs[d], box, state);
                 for (int v = 0; v < n; v++) {
                     say(v ? ", {\"root\": \"" : "{\"root\": \"");
                     say(rootname(wanted[v].root));
@@ -356,17 +363,7 @@ static int listobject(listform form, const WCHAR *given)
                 first = 0;
                 continue;
             }
-            say(dialogs[d].name);
-            say(".");
-            addnumber(&out, box->id);
-            say(" ");
-            say(box->name);
-            say(": ");
-            say(state);
-            say(on ? "  \"" : " \"");
-            say(box->caption);
-            say("\"");
-            sayline();
+            addtextbox(&out, &dialogs[d], box, state);
             for (int v = 0; v < n; v++) {
                 say("    ");
                 addvaluepath(&out, &wanted[v]);

@@ -18,14 +18,14 @@ static const WCHAR *systemfolder(const char *folder, const WCHAR *sub)
     if (!system) {
         WCHAR windows[MAX_PATH];
         BOOL wow64 = FALSE;
+        buffer prefix = {};
         if (!GetWindowsDirectoryW(windows, MAX_PATH))
             return NULL;
         if (!IsWow64Process(GetCurrentProcess(), &wow64))
             wow64 = FALSE;
-        addtext(&path, windows);
-        addtext(&path, wow64 ? "\\Sysnative\\" : "\\System32\\");
-        system = textof(&path);
-        path.size = 0;
+        addtext(&prefix, windows);
+        addtext(&prefix, wow64 ? "\\Sysnative\\" : "\\System32\\");
+        system = textof(&prefix);
     }
     addtext(&path, system);
     addtext(&path, folder);

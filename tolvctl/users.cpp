@@ -450,10 +450,13 @@ int enteraccount(account *a, int header)
         a->mount = textof(&mount);
         file = joinpath(a->profile, "NTUSER.DAT");
         LONG rc = loadhive(a, file);
-        if (rc == ERROR_PRIVILEGE_NOT_HELD || rc == ERROR_ACCESS_DENIED)
-            complain("cannot read ", file, ": loading another user's settings needs administrator rights");
-        else if (rc != ERROR_SUCCESS && rc != ERROR_ALREADY_EXISTS)
-            complain("cannot read ", file, ": ", systemtext(rc));
+        if (rc != ERROR_SUCCESS && rc != ERROR_ALREADY_EXISTS) {
+            buffer why = {};
+            addtext(&why, systemtext(rc));
+            if (rc == ERROR_PRIVILEGE_NOT_HELD || rc == ERROR_ACCESS_DENIED)
+                addtext(&why, "; loading another user's settings needs administrator rights");
+            complain("cannot read ", file, ": ", textof(&why));
+        }
         if (rc != ERROR_SUCCESS)
             return 2;
     }
