@@ -257,3 +257,17 @@ TEST_F(objectstest, corrupt_files_give_2_and_change_nothing)
     }
     EXPECT_EQ(1u, tolvctl("undo").code);    // nothing was journaled
 }
+
+// A folder that cannot be written gives exit 1, and the files that are
+// there stay whole.
+TEST_F(objectstest, a_folder_that_cannot_be_written_gives_1)
+{
+    const std::string ini = folder(2) + "\\gpt.ini", blocker = folder(2) + "\\User";
+    plant(ini, "[General]\r\nVersion=65536\r\n");
+    writeall(blocker, "a file where the User folder goes");
+    ran r = tolvctl("set no-run-button=on --policy non-administrators");
+    DeleteFileA(blocker.c_str());
+    EXPECT_EQ(1u, r.code);
+    EXPECT_NE(std::string::npos, r.err.find("tolvctl: cannot write " + blocker + "\\Registry.pol: ")) << r.err;
+    EXPECT_EQ("[General]\r\nVersion=65536\r\n", readall(ini));
+}
