@@ -66,12 +66,7 @@ int findobject(const WCHAR *given, policyobject *object)
     const WCHAR *sid = accountsid(given);
     if (!sid)
         return 2;
-    buffer name = {};
-    addtext(&name, given);
-    addtext(&name, " (");
-    addtext(&name, sid);
-    addchar(&name, L')');
-    return objectof("user", sid, textof(&name), object) ? 0 : 2;
+    return objectof("user", sid, sidline(sid), object) ? 0 : 2;
 }
 
 const WCHAR *objectfile(const policyobject *object, const policyside *side)

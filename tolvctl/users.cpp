@@ -102,20 +102,17 @@ static const WCHAR *lastpart(const WCHAR *path)
     return part;
 }
 
-// The account's profile, and its name as the machine knows it, or as its
-// profile folder is called; 0 when the SID has no profile.
-static int profileof(const WCHAR *sid, account *a)
+// The account of a SID: its name as the machine knows it, else the name
+// given, which may be NULL.
+static void nameof(const WCHAR *sid, account *a, const WCHAR *fallback)
 {
     PSID psid;
     WCHAR name[257], domain[257];
     DWORD namelength = COUNT(name), domainlength = COUNT(domain);
     SID_NAME_USE use;
 
-    a->profile = profilevalue(sid, L"ProfileImagePath");
-    if (!a->profile)
-        return 0;
     a->sid = sid;
-    a->name = lastpart(a->profile);
+    a->name = fallback;
     if (ConvertStringSidToSidW(sid, &psid)) {
         if (LookupAccountSidW(NULL, psid, name, &namelength, domain, &domainlength, &use)) {
             buffer qualified = {};
@@ -128,6 +125,16 @@ static int profileof(const WCHAR *sid, account *a)
         (void)LocalFree(psid);      // NULL on success; nothing to do otherwise
     }
     a->self = selfsid() && sametext(sid, selfsid());
+}
+
+// The account's profile, and its name as the machine knows it, or as its
+// profile folder is called; 0 when the SID has no profile.
+static int profileof(const WCHAR *sid, account *a)
+{
+    a->profile = profilevalue(sid, L"ProfileImagePath");
+    if (!a->profile)
+        return 0;
+    nameof(sid, a, lastpart(a->profile));
     return 1;
 }
 
@@ -290,6 +297,19 @@ const WCHAR *accountline(const account *a)
         addtext(&line, "default profile");
     addchar(&line, L')');
     return textof(&line);
+}
+
+const WCHAR *sidline(const WCHAR *sid)
+{
+    account a = {};
+
+    if (!profileof(sid, &a)) {
+        nameof(sid, &a, NULL);
+        if (!a.name)
+            return sid;
+        a.profile = L"";    // a name without a profile, named as one with
+    }
+    return accountline(&a);
 }
 
 void accounttarget(const WCHAR *line, usertarget *t)

@@ -40,6 +40,9 @@ int isadministrator(const account *a);
 // How lines and files name an account: "student (S-1-5-21-...)", or
 // "Default (default profile)"; NULL for the current user.
 const WCHAR *accountline(const account *a);
+// How lines name the account of a SID, with a profile or not:
+// "student (S-1-5-21-...)", or the SID alone when the machine knows no name.
+const WCHAR *sidline(const WCHAR *sid);
 // The target that a file's line from accountline() names.
 void accounttarget(const WCHAR *line, usertarget *t);
 
