@@ -170,6 +170,15 @@ static int writein(const WCHAR *folder, const WCHAR *path, const buffer *data)
     return 1;
 }
 
+// Beside a journal entry, the copy of a side's Registry.pol as it was.
+static const WCHAR *copyof(const WCHAR *entry, const policyside *side)
+{
+    buffer name = {};
+    addtext(&name, side->folder);
+    addtext(&name, ".pol");
+    return journalcopy(entry, textof(&name));
+}
+
 static void takeseffect(void)
 {
     addverb("note");
@@ -231,7 +240,6 @@ static int changein(int *const *states, const WCHAR *given, int dryrun, const WC
     // The prior bytes of each file that changes, in the journal.
     buffer policy = {};
     regnotes notes = { line, NULL, NULL, {} };
-    const WCHAR *names[npolicysides] = {};
     int nfiles = 0;
     addtext(&policy, r.object.name);
     addtext(&policy, ": ");
@@ -243,8 +251,7 @@ static int changein(int *const *states, const WCHAR *given, int dryrun, const WC
             addtext(&name, policysides[i].folder);
             if (!r.files[i].exists)
                 addtext(&name, " absent");
-            names[i] = textof(&name);
-            notes.files[nfiles++] = names[i];
+            notes.files[nfiles++] = textof(&name);
             sides |= policysides[i].side;
         }
     touched nothing = {};
@@ -253,12 +260,8 @@ static int changein(int *const *states, const WCHAR *given, int dryrun, const WC
         return 1;
     for (int i = 0; i < npolicysides; i++) {
         DWORD error;
-        buffer copyname = {};
-        addtext(&copyname, policysides[i].folder);
-        addtext(&copyname, ".pol");
         if (r.files[i].changed && r.files[i].exists &&
-            !writefile(journalcopy(entry, textof(&copyname)), r.files[i].before.data, r.files[i].before.size,
-                       &error)) {
+            !writefile(copyof(entry, &policysides[i]), r.files[i].before.data, r.files[i].before.size, &error)) {
             complain("cannot write the undo journal ", entry, ": ", systemtext(error));
             dropentry(entry);
             return 1;
@@ -309,10 +312,7 @@ int undoobject(const WCHAR *entry, const regnotes *notes, int dryrun)
             sides |= policysides[i].side;
             absent[i] = sameword(rest, " absent");
             DWORD error;
-            buffer copyname = {};
-            addtext(&copyname, policysides[i].folder);
-            addtext(&copyname, ".pol");
-            const WCHAR *copy = journalcopy(entry, textof(&copyname));
+            const WCHAR *copy = copyof(entry, &policysides[i]);
             if (!absent[i] && !readfile(copy, &copies[i], &error)) {
                 complain("cannot read ", copy, ": ", systemtext(error));
                 return 2;
