@@ -6,26 +6,17 @@
 #include "journal.h"
 #include "polchange.h"
 #include "regfile.h"
-#include "settings.h"
 
 int backupcommand(const WCHAR *path, const usertarget *whom)
 {
-    touched t = {};
     regimage image = {};
+    regnotes notes = {};
     buffer file = {};
     DWORD error;
-    account *a;
-    int n, code = findaccounts(whom, &a, &n);
+    int code = captureaccount(whom, 1, &image, &notes.user);
 
-    if (!code)
-        code = enteraccount(a, 1);
     if (code)
         return code;
-    touchall(&t);
-    int captured = capture(&t, &image);
-    if (leaveaccount(a) || !captured)
-        return 1;
-    regnotes notes = { NULL, accountline(a), NULL, {} };
     writereg(&file, &image, L"backup", &notes);
     if (!writefile(path, file.data, file.size, &error)) {
         complain("cannot write ", path, ": ", systemtext(error));

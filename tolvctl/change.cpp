@@ -1,6 +1,7 @@
 // The change engine, with its dry-run plan.
 #include "change.h"
 #include "localpolicy.h"
+#include "settings.h"
 
 static void failed(changer *c, const regvalue *v, DWORD error)
 {
@@ -308,6 +309,27 @@ void restoreimage(changer *c, const regimage *image)
         }
     for (int i = 0; i < image->nabsent; i++)
         removekey(c, image->absent[order[i]].root, image->absent[order[i]].key);
+}
+
+int captureaccount(const usertarget *whom, int keys, regimage *image, const WCHAR **user)
+{
+    touched t = {};
+    account *a;
+    int n, code = findaccounts(whom, &a, &n), captured = 1;
+
+    if (!code)
+        code = enteraccount(a, 1);
+    if (code)
+        return code;
+    touchall(&t);
+    if (keys)
+        captured = capture(&t, image);
+    for (int i = 0; !keys && captured && i < t.nvalues; i++)
+        captured = !t.values[i].name || capturevalue(image, t.values[i].root, t.values[i].key, t.values[i].name);
+    if (leaveaccount(a) || !captured)
+        return 1;
+    *user = accountline(a);
+    return 0;
 }
 
 int changeaccount(account *a, int dryrun, const regnotes *notes, const changing *how, void *context)

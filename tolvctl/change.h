@@ -26,6 +26,13 @@ void changevalue(changer *c, const regvalue *v);
 // the keys that were absent, the deepest first, where they hold nothing.
 void restoreimage(changer *c, const regimage *image);
 
+// The present state of everything the dialogs touch in the hive of the
+// account that whom names, after the line that names it: with keys, the
+// keys too, as sections and as absent keys, as a backup keeps them; else
+// the values alone. *user gets how files name the account. 0, or the exit
+// code after the message.
+int captureaccount(const usertarget *whom, int keys, regimage *image, const WCHAR **user);
+
 // How a command changes an account: touch() names what the changes may
 // touch, for the journal; change() makes them.
 struct changing {

@@ -1,6 +1,7 @@
 // export: settings as files for other machines, a .reg file for reg import
 // or regedit, or Registry.pol files for Group Policy. Nothing in the
 // registry changes.
+#include "change.h"
 #include "commands.h"
 #include "files.h"
 #include "localpolicy.h"
@@ -101,30 +102,17 @@ int exportcommand(int argc, WCHAR **argv, const usertarget *whom)
         if (code)
             return code;
         sides = object.sides;
-        const char *machine = source == 2 ? NULL : machinesetting(states);
-        if (machine && !(sides & side_machine)) {
-            complain("", widen(machine), " is set under HKEY_LOCAL_MACHINE, and only the local computer "
-                     "policy has a machine side");
+        // --current leaves out what the object cannot take, with a warning.
+        if (source != 2 && !takessettings(&object, states))
             return 2;
-        }
     }
 
     regimage image = {};
     regnotes notes = {};
     if (source == 2) {
-        touched t = {};
-        account *a;
-        int n, code = findaccounts(whom, &a, &n), captured = 1;
-        if (!code)
-            code = enteraccount(a, 1);
+        int code = captureaccount(whom, 0, &image, &notes.user);
         if (code)
             return code;
-        touchall(&t);
-        for (int i = 0; captured && i < t.nvalues; i++)
-            captured = !t.values[i].name || capturevalue(&image, t.values[i].root, t.values[i].key, t.values[i].name);
-        if (leaveaccount(a) || !captured)
-            return 1;
-        notes.user = accountline(a);
     } else {
         static const boxwalk exporting = { NULL, exporttarget };
         walkboxes(states, 0, &exporting, &image);

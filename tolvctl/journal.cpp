@@ -121,11 +121,12 @@ void dropentry(const WCHAR *entry)
             buffer path = {};
             addtextn(&path, entry, length);
             addtext(&path, found.cFileName);
-            (void)DeleteFileW(textof(&path));   // one left is harmless: nothing reads it
+            // An entry left is tried again next time; a copy left is
+            // harmless, as nothing reads it without its entry.
+            (void)DeleteFileW(textof(&path));
         } while (FindNextFileW(search, &found));
         (void)FindClose(search);    // the search is over either way
     }
-    (void)DeleteFileW(entry);       // one that cannot be deleted is tried again next time
 }
 
 const WCHAR *commandline(int argc, WCHAR **argv)

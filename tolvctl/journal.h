@@ -18,7 +18,7 @@ const WCHAR *journal(const touched *t, const regnotes *notes);
 // Beside an entry, the file that keeps a copy of another: the entry's
 // number and name, "00000007.User.pol".
 const WCHAR *journalcopy(const WCHAR *entry, const WCHAR *name);
-// Deletes an entry and the copies beside it.
+// Deletes an entry and the copies beside it: every file of its number.
 void dropentry(const WCHAR *entry);
 // The command line as the journal notes it.
 const WCHAR *commandline(int argc, WCHAR **argv);

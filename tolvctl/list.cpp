@@ -416,8 +416,8 @@ int listcommand(listform form, const options *o)
         }
         // The objects that apply to the user, read while its hive is open:
         // it may have to be asked for the user's groups.
-        l.policy.actions.nvalues = 0;
-        l.policy.kinds.size = 0;
+        gpactions fresh = {};
+        l.policy = fresh;
         loadgrouppolicy(&l.policy, &accounts[i]);
         listaccount(&l, &accounts[i]);
         if (leaveaccount(&accounts[i]))

@@ -3,6 +3,7 @@
 #include "localpolicy.h"
 #include "files.h"
 #include "polfile.h"
+#include "settings.h"
 
 const policyside policysides[] = {
     { "User", HKEY_CURRENT_USER, side_user }, { "Machine", HKEY_LOCAL_MACHINE, side_machine },
@@ -74,6 +75,28 @@ const WCHAR *objectfile(const policyobject *object, const policyside *side)
     return joinpath(joinpath(object->folder, side->folder), "Registry.pol");
 }
 
+void badpolicyfile(const WCHAR *path, size_t offset, const char *why, int warning)
+{
+    addtext(&err, warning ? "tolvctl: warning: " : "tolvctl: ");
+    addtext(&err, path);
+    addtext(&err, ": byte ");
+    addnumber(&err, (unsigned long)offset);
+    addtext(&err, ": ");
+    addtext(&err, why);
+    addtext(&err, warning ? "; nothing of it is shown\r\n" : "\r\n");
+}
+
+int takessettings(const policyobject *object, int *const *states)
+{
+    const char *machine = machinesetting(states);
+
+    if (!machine || (object->sides & side_machine))
+        return 1;
+    complain("", widen(machine), " is set under HKEY_LOCAL_MACHINE, and only the local computer policy "
+             "has a machine side");
+    return 0;
+}
+
 // What one object's files do, in file order, each action naming the object.
 // strict: a file that cannot be parsed fails the read after a message;
 // else it adds nothing and gets a warning.
@@ -89,13 +112,7 @@ static int addobject(gpactions *policy, const policyobject *object, int strict)
         if (!(object->sides & policysides[i].side) || !readfile(path, &contents, &error))
             continue;   // no policy on this side
         if (!readpol(contents.data, contents.size, policysides[i].root, &file, &offset, &why)) {
-            addtext(&err, strict ? "tolvctl: " : "tolvctl: warning: ");
-            addtext(&err, path);
-            addtext(&err, ": byte ");
-            addnumber(&err, (unsigned long)offset);
-            addtext(&err, ": ");
-            addtext(&err, why);
-            addtext(&err, strict ? "\r\n" : "; nothing of it is shown\r\n");
+            badpolicyfile(path, offset, why, !strict);
             if (strict)
                 return 0;
             continue;

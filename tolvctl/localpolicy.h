@@ -32,6 +32,15 @@ int findobject(const WCHAR *given, policyobject *object);
 // The Registry.pol of one side of an object.
 const WCHAR *objectfile(const policyobject *object, const policyside *side);
 
+// "tolvctl: FILE: byte N: what is wrong" on standard error, for a
+// Registry.pol that cannot be parsed; a warning adds that nothing of it is
+// shown.
+void badpolicyfile(const WCHAR *path, size_t offset, const char *why, int warning);
+// Whether the object takes every setting in the states: those with values
+// under HKEY_LOCAL_MACHINE only the local computer policy does. 0 after
+// the message that names the setting.
+int takessettings(const policyobject *object, int *const *states);
+
 // What local Group Policy does to values, action by action in the order in
 // which Group Policy applies them, with the object of each.
 struct gpactions {

@@ -128,10 +128,16 @@ int run(int argc, WCHAR **argv)
         return 2;
     }
     const WCHAR *command = argv[1];
-    options o = { 0, { whose_current, NULL }, NULL, commandline(argc, argv) };
-    for (int i = 0; i < COUNT(targeted); i++)
-        if (sameword(command, targeted[i]) && takeoptions(&argc, argv, i < 3, &o))
+    options o = { 0, { whose_current, NULL }, NULL, NULL };
+    for (int i = 0; i < COUNT(targeted); i++) {
+        if (!sameword(command, targeted[i]))
+            continue;
+        // The whole command line, as the journal notes it, before the
+        // options are taken out of it.
+        o.line = commandline(argc, argv);
+        if (takeoptions(&argc, argv, i < 3, &o))
             return usage(targeted[i]);
+    }
     int others = 0;
     for (int i = 2; i < argc; i++) {
         if (sameword(argv[i], "--dry-run"))

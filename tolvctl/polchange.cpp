@@ -78,13 +78,18 @@ static void changerecord(void *context, const regvalue *v, int state)
             was = recordvalue(&pieces[i], v);
             before = &was;
         }
-    if (state == state_unset ? !before : before && samedata(before, v)) {
+    const regvalue *now = state == state_unset ? NULL : v;
+    if (now ? before && samedata(before, now) : !before) {
         addverb("unchanged");
         addobjectpath(r, v);
-        say(state == state_unset ? " (" : v->present ? " = " : " (");
-        addconfigured(&out, state == state_unset ? NULL : v);
-        if (state == state_unset || !v->present)
+        if (now && now->present) {
+            say(" = ");
+            adddescription(&out, now);
+        } else {
+            say(" (");
+            addconfigured(&out, now);
             say(")");
+        }
         sayline();
         return;
     }
@@ -135,24 +140,27 @@ static int readmaybe(const WCHAR *path, buffer *contents, int *exists)
     return 0;
 }
 
-// gpt.ini with the sides given raised, into file; 0 after the message
-// with the line when it cannot be parsed.
-static int raisedgptini(const WCHAR *folder, int sides, buffer *file)
+// The object's gpt.ini, which may be missing; 0 after the message.
+static int readgptini(const WCHAR *folder, buffer *before)
 {
-    const WCHAR *path = joinpath(folder, "gpt.ini");
-    buffer before = {};
-    int exists, line;
+    int exists;
+    return readmaybe(joinpath(folder, "gpt.ini"), before, &exists);
+}
+
+// gpt.ini as read, with the sides given raised, into file; 0 after the
+// message with the line when it cannot be parsed.
+static int raisedgptini(const WCHAR *folder, const buffer *before, int sides, buffer *file)
+{
+    int line;
     const char *why;
 
-    if (!readmaybe(path, &before, &exists))
-        return 0;
-    if (!updategptini(before.data, before.size, sides, file, &line, &why)) {
+    if (!updategptini(before->data, before->size, sides, file, &line, &why)) {
         buffer where = {};
         addtext(&where, ": line ");
         addnumber(&where, line);
         addtext(&where, ": ");
         addtext(&where, why);
-        complain("", path, NULL, textof(&where));
+        complain("", joinpath(folder, "gpt.ini"), NULL, textof(&where));
         return 0;
     }
     return 1;
@@ -190,17 +198,13 @@ static int changein(int *const *states, const WCHAR *given, int dryrun, const WC
 {
     static const boxwalk changing = { NULL, changerecord };
     objectrun r = {};
-    buffer gptini = {};
+    buffer before = {}, gptini = {};
     int code = findobject(given, &r.object), sides = 0;
 
     if (code)
         return code;
-    const char *machine = machinesetting(states);
-    if (machine && !(r.object.sides & side_machine)) {
-        complain("", widen(machine), " is set under HKEY_LOCAL_MACHINE, and only the local computer "
-                 "policy has a machine side");
+    if (!takessettings(&r.object, states))
         return 2;
-    }
     // Every file read and checked first.
     for (int i = 0; i < npolicysides; i++) {
         sidefile *f = &r.files[i];
@@ -214,12 +218,7 @@ static int changein(int *const *states, const WCHAR *given, int dryrun, const WC
         if (!readmaybe(f->path, &f->before, &f->exists))
             return 2;
         if (f->exists && !readrecords(f->before.data, f->before.size, &records, &n, &offset, &why)) {
-            buffer where = {};
-            addtext(&where, ": byte ");
-            addnumber(&where, (unsigned long)offset);
-            addtext(&where, ": ");
-            addtext(&where, why);
-            complain("", f->path, NULL, textof(&where));
+            badpolicyfile(f->path, offset, why, 0);
             return 2;
         }
         for (int j = 0; j < n; j++) {
@@ -227,7 +226,8 @@ static int changein(int *const *states, const WCHAR *given, int dryrun, const WC
             addbytes(&f->pieces, &p, sizeof p);
         }
     }
-    if (!raisedgptini(r.object.folder, r.object.sides, &gptini))
+    // gpt.ini is checked as the change of every side would change it.
+    if (!readgptini(r.object.folder, &before) || !raisedgptini(r.object.folder, &before, r.object.sides, &gptini))
         return 2;
 
     walkboxes(states, 0, &changing, &r);
@@ -277,7 +277,7 @@ static int changein(int *const *states, const WCHAR *given, int dryrun, const WC
             return 1;
     }
     gptini.size = 0;
-    if (!raisedgptini(r.object.folder, sides, &gptini) ||
+    if (!raisedgptini(r.object.folder, &before, sides, &gptini) ||
         !writein(r.object.folder, joinpath(r.object.folder, "gpt.ini"), &gptini))
         return 1;
     takeseffect();
@@ -294,7 +294,7 @@ int changeobject(int *const *states, const WCHAR *given, int dryrun, const WCHAR
 int undoobject(const WCHAR *entry, const regnotes *notes, int dryrun)
 {
     const WCHAR *split = notes->policy;
-    buffer gptini = {}, copies[npolicysides] = {};
+    buffer before = {}, gptini = {}, copies[npolicysides] = {};
     int sides = 0, absent[npolicysides] = {};
 
     while (*split && !(split[0] == L':' && split[1] == L' '))
@@ -318,7 +318,7 @@ int undoobject(const WCHAR *entry, const regnotes *notes, int dryrun)
                 return 2;
             }
         }
-    if (!raisedgptini(folder, sides, &gptini))
+    if (!readgptini(folder, &before) || !raisedgptini(folder, &before, sides, &gptini))
         return 2;
 
     for (int i = 0; i < npolicysides; i++) {
