@@ -33,12 +33,13 @@ build64: deps
 	    cmake -S . -B $(BUILD64) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
 	@MAKEFLAGS=--no-print-directory cmake --build $(BUILD64) -j $(JOBS)
 
+# A machine that runs no 32-bit programs starts the x86_64 one instead.
 ifeq ($(ARCH),x64)
 run: build64
 	@cmake/run.sh $(BUILD64) win64
 else
-run: build32
-	@cmake/run.sh $(BUILD) win32
+run: build
+	@cmake/run.sh $(BUILD) win32 $(BUILD64)
 endif
 
 # The whole suite twice: the i686 build in its 32-bit prefix and the x86_64
@@ -55,8 +56,8 @@ screenshots: build32
 	@cmake/screenshots.sh $(BUILD)
 
 # docs/settings.md, from tolvctl list --markdown.
-settings: build32
-	@cmake/settings.sh $(BUILD)
+settings: build64
+	@cmake/settings.sh $(BUILD64)
 
 # The zips and the Windows Installer packages for Windows users, into
 # dist/: win32 and x86.msi, win64 and x64.msi.

@@ -11,8 +11,8 @@ build=$(cd "$1" && pwd)
 arch=$2
 here=$(cd "$(dirname "$0")" && pwd)
 case "$arch" in
-x86) winearch=win32 view=/reg:32 template='Intel;1033' other=x64 wine=wine ;;
-x64) winearch=win64 view=/reg:64 template='x64;1033' other=x86 wine=/usr/lib/wine/wine64 ;;
+x86) winearch=win32 view=/reg:32 template='Intel;1033' other=x64 ;;
+x64) winearch=win64 view=/reg:64 template='x64;1033' other=x86 ;;
 *) echo "msitest: the architecture is x86 or x64, not '$arch'" >&2; exit 1 ;;
 esac
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
@@ -28,6 +28,10 @@ taskset -pc "$(taskset -pc $$ | sed 's/.*: //; s/[-,].*//')" $$ >/dev/null
 # menus of the Linux account that runs the test.
 export WINEPREFIX="$prefix" WINEARCH=$winearch WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# The loader of the prefix's architecture; reg.exe and regedit are then
+# those of the package's architecture, which read both registry views of a
+# 64-bit prefix.
+. "$here/loader.sh"
 
 failed=
 fail() {
@@ -50,16 +54,16 @@ winpath() {
 # msiexec's exit code for /i or /x ($1) of a package, without a window.
 # Wine passes on the low byte of a Windows exit code: 1603 arrives as 67.
 msiexec() {
-    wine msiexec "$1" "$(winpath "$2")" /qn >/dev/null 2>&1
+    $wine msiexec "$1" "$(winpath "$2")" /qn >/dev/null 2>&1
     echo $?
 }
 # What reg query prints, in the registry view of the package's programs.
 regq() {
-    wine reg query "$@" $view 2>/dev/null | tr -d '\r'
+    $wine reg query "$@" $view 2>/dev/null | tr -d '\r'
 }
 # Whether a key is there, in that view.
 haskey() {
-    wine reg query "$@" $view >/dev/null 2>&1
+    $wine reg query "$@" $view >/dev/null 2>&1
 }
 uninstallkey='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 # The number of products named Tolvane in Programs and Features.
@@ -144,13 +148,13 @@ readme=$installdir/README.txt
     grep -q "^Tolvane $version " "$readme" || fail "README.txt is not the Windows text for $version"
 if [ "$arch" = x64 ]; then
     [ ! -e "$prefix/drive_c/Program Files (x86)/Tolvane" ] || fail "files in the 32-bit Program Files"
-    ! wine reg query 'HKLM\Software\kestrin' /reg:32 >/dev/null 2>&1 ||
+    ! $wine reg query 'HKLM\Software\kestrin' /reg:32 >/dev/null 2>&1 ||
         fail "the marker is in the 32-bit registry"
 fi
 
-said=$(wine "$windir\\tolvctl.exe" --version | tr -d '\r')
+said=$($wine "$windir\\tolvctl.exe" --version | tr -d '\r')
 [ "$said" = "tolvctl $version" ] || fail "the installed tolvctl --version says '$said'"
-wine "$build/bin/startcheck.exe" "$windir\\Tolvane.exe" || fail "the installed Tolvane.exe did not run"
+$wine "$build/bin/startcheck.exe" "$windir\\Tolvane.exe" || fail "the installed Tolvane.exe did not run"
 
 # The same package again, a second build of the same version, a later
 # version (which replaces this one), and then this one again, which the
@@ -175,9 +179,9 @@ installed downgrade "$highercode" "$higher"
 
 # Settings that tolvctl writes, in HKCU and HKLM, are the administrator's
 # and stay; so does what another program keeps in Software\kestrin.
-wine "$windir\\tolvctl.exe" set no-run-button=on always-unload-dlls=on >/dev/null ||
+$wine "$windir\\tolvctl.exe" set no-run-button=on always-unload-dlls=on >/dev/null ||
     fail "the installed tolvctl could not set two policies"
-wine reg add 'HKLM\Software\kestrin\other' /v kept /t REG_DWORD /d 7 /f $view >/dev/null 2>&1
+$wine reg add 'HKLM\Software\kestrin\other' /v kept /t REG_DWORD /d 7 /f $view >/dev/null 2>&1
 policies() {
     regq 'HKCU\Software\Microsoft\Windows\CurrentVersion\Policies\Explorer' /v NoRun |
         grep -q '^ *NoRun *REG_DWORD *0x1$' || fail "$1: the policy NoRun is gone"
@@ -204,7 +208,7 @@ regq 'HKLM\Software\kestrin\other' /v kept | grep -q '^ *kept *REG_DWORD *0x7$' 
 
 # Alone in Software\kestrin, the marker takes the key with it; and no trace
 # of either product is left anywhere in the registry.
-wine reg delete 'HKLM\Software\kestrin\other' /f $view >/dev/null 2>&1
+$wine reg delete 'HKLM\Software\kestrin\other' /f $view >/dev/null 2>&1
 result=$(msiexec /i "$msi")
 [ "$result" = 0 ] || fail "installing after an uninstall gave $result"
 result=$(msiexec /x "$msi")
@@ -213,8 +217,7 @@ gone "second uninstall"
 ! haskey 'HKLM\Software\kestrin' || fail "second uninstall: an empty Software\\kestrin is left"
 policies "second uninstall"
 # The export of a 64-bit regedit holds both views, that of a 32-bit one
-# only its own; tolvctl's value in HKLM shows which it is. "wine regedit"
-# starts the 32-bit one in a 64-bit prefix.
+# only its own; tolvctl's value in HKLM shows which it is.
 $wine regedit /E "$(winpath "$work/registry.reg")" >/dev/null 2>&1
 iconv -f UTF-16LE -t UTF-8 "$work/registry.reg" | tr -d '\r' >"$work/registry.txt"
 grep -q '^"AlwaysUnloadDll"=dword:00000001$' "$work/registry.txt" ||

@@ -4,5 +4,6 @@
 # window, registry or file call is a round trip to that server; with both
 # ends on one processor a trip costs the same each time, while across two it
 # waits for the other processor to wake and the suite runs many times slower.
+. "$(dirname "$0")/loader.sh"
 cpu=$(taskset -pc $$ | sed 's/.*: //; s/[-,].*//')
-exec taskset -c "$cpu" wine "$@"
+exec taskset -c "$cpu" $wine "$@"

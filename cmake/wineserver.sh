@@ -8,11 +8,12 @@
 # WINEDLLOVERRIDES of the caller's replaces the usual one.
 export WINEPREFIX="$2" WINEARCH="${WINEARCH:-win32}" WINEDEBUG=-all
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+. "$(dirname "$0")/loader.sh"
 case "$1" in
 start)
     cpu=$(taskset -pc $$ | sed 's/.*: //; s/[-,].*//')
     taskset -c "$cpu" wineserver -p </dev/null >/dev/null 2>&1
-    taskset -c "$cpu" wine wineboot </dev/null >/dev/null 2>&1
+    taskset -c "$cpu" $wine wineboot </dev/null >/dev/null 2>&1
     ;;
 stop)
     # Only this prefix's server: other prefixes and sessions are not touched.
