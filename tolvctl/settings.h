@@ -66,4 +66,15 @@ void walkboxes(int *const *states, int prepare, const boxwalk *walk, void *conte
 // Everything that the two dialogs read, write or make.
 void touchall(touched *t);
 
+// ---- Windows' word: what its policy templates say of each value ----------------------
+
+struct winpolicy;
+// The template's row for one value of a box; every value has one.
+const winpolicy *windowsword(HKEY root, const char *key, const char *name);
+// The running Windows, from RtlGetVersion (a manifest cannot bend it).
+int runningwindows(void);
+// Whether the templates list the running Windows for the value: 1 or 0, or
+// -1 when no template defines it.
+int listedhere(const winpolicy *w);
+
 #endif
