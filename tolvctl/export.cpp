@@ -30,32 +30,45 @@ struct exportfile {
 };
 
 enum { export_reg, export_pol, export_gpo };
+enum { from_preset, from_set, from_current };
 
-int exportcommand(int argc, WCHAR **argv, const usertarget *whom)
+// What the command line asks of an export.
+struct exportrequest {
+    int          kind;      // export_...
+    int          source;    // from_...
+    int          force;
+    const WCHAR *target;    // FILE or DIR
+    const WCHAR *preset;
+    const WCHAR *forobject;
+    int        **states;
+    int          sides;     // of the object that the folder is for
+};
+
+// Reads the command's arguments into r; 0, 2 after the message, or
+// showusage.
+static int readrequest(int argc, WCHAR **argv, const usertarget *whom, exportrequest *r)
 {
-    int kind = -1, source = -1, force = 0;
-    const WCHAR *target = NULL, *preset = NULL, *forobject = NULL;
-    int **states = nostates();
-
+    r->kind = r->source = -1;
+    r->states = nostates();
     for (int i = 2; i < argc; i++) {
         const WCHAR *arg = argv[i];
         if (sameword(arg, "--reg") || sameword(arg, "--pol") || sameword(arg, "--gpo")) {
-            if (kind >= 0 || i + 1 == argc)
+            if (r->kind >= 0 || i + 1 == argc)
                 return showusage;
-            kind = sameword(arg, "--reg") ? export_reg : sameword(arg, "--pol") ? export_pol : export_gpo;
-            target = argv[++i];
+            r->kind = sameword(arg, "--reg") ? export_reg : sameword(arg, "--pol") ? export_pol : export_gpo;
+            r->target = argv[++i];
         } else if (sameword(arg, "--preset")) {
-            if (source >= 0 || i + 1 == argc)
+            if (r->source >= 0 || i + 1 == argc)
                 return showusage;
-            source = 0;
-            preset = argv[++i];
+            r->source = from_preset;
+            r->preset = argv[++i];
         } else if (sameword(arg, "--set")) {
-            if (source >= 0)
+            if (r->source >= 0)
                 return showusage;
-            source = 1;
+            r->source = from_set;
             int named = 0;
             for (; i + 1 < argc && (argv[i + 1][0] != L'-' || argv[i + 1][1] != L'-'); named++) {
-                int code = namestate(states, argv[++i], 0);
+                int code = namestate(r->states, argv[++i], 0);
                 if (code)
                     return code;
             }
@@ -64,106 +77,107 @@ int exportcommand(int argc, WCHAR **argv, const usertarget *whom)
                 return showusage;
             }
         } else if (sameword(arg, "--current")) {
-            if (source >= 0)
+            if (r->source >= 0)
                 return showusage;
-            source = 2;
+            r->source = from_current;
         } else if (sameword(arg, "--force")) {
-            force = 1;
+            r->force = 1;
         } else if (sameword(arg, "--for")) {
-            if (forobject || i + 1 == argc)
+            if (r->forobject || i + 1 == argc)
                 return showusage;
-            forobject = argv[++i];
+            r->forobject = argv[++i];
         } else {
             complain("unknown option ", arg);
             return showusage;
         }
     }
-    if (kind < 0 || source < 0) {
-        complain(kind < 0 ? "export needs --reg FILE, --pol DIR or --gpo DIR"
-                          : "export needs --preset NAME, --set SETTING=on|off ... or --current");
+    if (r->kind < 0 || r->source < 0) {
+        complain(r->kind < 0 ? "export needs --reg FILE, --pol DIR or --gpo DIR"
+                             : "export needs --preset NAME, --set SETTING=on|off ... or --current");
         return showusage;
     }
-    if (whom->who != whose_current && source != 2) {
+    if (whom->who != whose_current && r->source != from_current) {
         complain("--user and --default-user go with --current: the other sources are no user's");
         return showusage;
     }
-    if (source == 0 && presetstates(states, preset))
+    if (r->source == from_preset && presetstates(r->states, r->preset))
         return 2;
     // The object that the folder is for: the local computer policy has both
     // sides, the others a User side alone.
-    int sides = side_user | side_machine;
-    if (forobject) {
+    r->sides = side_user | side_machine;
+    if (r->forobject) {
         policyobject object;
-        if (kind != export_gpo) {
+        if (r->kind != export_gpo) {
             complain("--for goes with --gpo: it names the object that the folder is for");
             return showusage;
         }
-        int code = findobject(forobject, &object);
+        int code = findobject(r->forobject, &object);
         if (code)
             return code;
-        sides = object.sides;
+        r->sides = object.sides;
         // --current leaves out what the object cannot take, with a warning.
-        if (source != 2 && !takessettings(&object, states))
+        if (r->source != from_current && !takessettings(&object, r->states))
             return 2;
     }
+    return 0;
+}
 
-    regimage image = {};
-    regnotes notes = {};
-    if (source == 2) {
-        int code = captureaccount(whom, 0, &image, &notes.user);
-        if (code)
-            return code;
-    } else {
-        static const boxwalk exporting = { NULL, exporttarget };
-        walkboxes(states, 0, &exporting, &image);
-    }
-
-    exportfile files[3] = {};
+// The files of a .reg, Registry.pol or policy object export of the image;
+// their number.
+static int planfiles(const exportrequest *r, const regimage *image, const regnotes *notes, exportfile *files)
+{
     int nfiles = 0;
-    if (kind == export_reg) {
-        files[0].path = target;
-        writereg(&files[0].data, &image, L"export", &notes);
-        files[0].records = image.nvalues;
-        nfiles = 1;
-    } else {
-        int has = 0;
-        for (int i = 0; i < npolicysides; i++) {
-            if (!(sides & policysides[i].side))
-                continue;
-            exportfile *f = &files[nfiles++];
-            f->records = writepol(&f->data, &image, policysides[i].root);
-            f->folder = joinpath(target, policysides[i].folder);
-            f->path = joinpath(f->folder, "Registry.pol");
-            // A side with no values gets no file, and loses one that an
-            // earlier export left there.
-            f->remove = !f->records;
-            if (f->records)
-                has |= policysides[i].side;
-        }
-        if (kind == export_gpo) {
-            files[nfiles].folder = target;
-            files[nfiles].path = joinpath(target, "gpt.ini");
-            writegptini(&files[nfiles].data, has, sides);
-            nfiles++;
-        }
+
+    if (r->kind == export_reg) {
+        files[0].path = r->target;
+        writereg(&files[0].data, image, L"export", notes);
+        files[0].records = image->nvalues;
+        return 1;
     }
-    // Nothing is written while any file would be replaced without --force.
-    for (int i = 0; i < nfiles && kind != export_reg && !force; i++)
-        if (GetFileAttributesW(files[i].path) != INVALID_FILE_ATTRIBUTES) {
-            complain("", files[i].path, " exists; --force replaces it");
-            return 2;
-        }
-    for (int i = 0; i < image.nvalues && kind != export_reg; i++) {
+    int has = 0;
+    for (int i = 0; i < npolicysides; i++) {
+        if (!(r->sides & policysides[i].side))
+            continue;
+        exportfile *f = &files[nfiles++];
+        f->records = writepol(&f->data, image, policysides[i].root);
+        f->folder = joinpath(r->target, policysides[i].folder);
+        f->path = joinpath(f->folder, "Registry.pol");
+        // A side with no values gets no file, and loses one that an
+        // earlier export left there.
+        f->remove = !f->records;
+        if (f->records)
+            has |= policysides[i].side;
+    }
+    if (r->kind == export_gpo) {
+        files[nfiles].folder = r->target;
+        files[nfiles].path = joinpath(r->target, "gpt.ini");
+        writegptini(&files[nfiles].data, has, r->sides);
+        nfiles++;
+    }
+    return nfiles;
+}
+
+// Warns of each value that a policy object cannot carry as it should.
+static void warnoutside(const exportrequest *r, const regimage *image)
+{
+    for (int i = 0; i < image->nvalues; i++) {
         buffer path = {};
-        addvaluepath(&path, &image.values[i]);
-        if (!(sides & side_machine) && image.values[i].root == HKEY_LOCAL_MACHINE)
+        addvaluepath(&path, &image->values[i]);
+        if (!(r->sides & side_machine) && image->values[i].root == HKEY_LOCAL_MACHINE)
             complain("warning: ", textof(&path), " is left out: only the local computer policy has a "
                      "machine side");
-        else if (!inpolicybranch(image.values[i].key))
+        else if (!inpolicybranch(image->values[i].key))
             complain("warning: ", textof(&path), " lies outside the policy branches: Group Policy "
                      "leaves it behind when the policy object no longer applies");
     }
+}
+
+// Writes or removes each file, with a line for each; the number that
+// failed.
+static int writefiles(const exportfile *files, int nfiles)
+{
     int failures = 0;
+
     for (int i = 0; i < nfiles; i++) {
         DWORD error = 0;
         if (files[i].remove) {
@@ -194,6 +208,36 @@ int exportcommand(int argc, WCHAR **argv, const usertarget *whom)
         }
         sayline();
     }
-    return failures ? 1 : 0;
+    return failures;
 }
 
+int exportcommand(int argc, WCHAR **argv, const usertarget *whom)
+{
+    exportrequest r = {};
+    int code = readrequest(argc, argv, whom, &r);
+    if (code)
+        return code;
+
+    regimage image = {};
+    regnotes notes = {};
+    if (r.source == from_current) {
+        code = captureaccount(whom, 0, &image, &notes.user);
+        if (code)
+            return code;
+    } else {
+        static const boxwalk exporting = { NULL, exporttarget };
+        walkboxes(r.states, 0, &exporting, &image);
+    }
+
+    exportfile files[3] = {};
+    int nfiles = planfiles(&r, &image, &notes, files);
+    // Nothing is written while any file would be replaced without --force.
+    for (int i = 0; i < nfiles && r.kind != export_reg && !r.force; i++)
+        if (GetFileAttributesW(files[i].path) != INVALID_FILE_ATTRIBUTES) {
+            complain("", files[i].path, " exists; --force replaces it");
+            return 2;
+        }
+    if (r.kind != export_reg)
+        warnoutside(&r, &image);
+    return writefiles(files, nfiles) ? 1 : 0;
+}

@@ -130,17 +130,27 @@ static int iskey(const char *text, size_t start, size_t end, const char *key, si
     return 1;
 }
 
-int updategptini(const BYTE *data, size_t size, int sides, buffer *file, int *line, const char **why)
-{
-    const char *text = size ? (const char *)data : "[General]\r\n";
-    size_t length = size ? size : 11;
-    const char *eol = "\r\n";
-    // Where each line of [General] that is changed starts and its value
-    // does, or where a missing one goes.
-    size_t header = 0, sectionend = 0, at[3] = {}, value[3] = {};
-    int found = 0, numbers[3] = {}, n = 0;
+// Where the lines of [General] that an update changes stand in a gpt.ini.
+// Lines: 0 Version, 1 and 2 the lists of lists[].
+struct gptlines {
+    const char *text;
+    size_t      length;
+    const char *eol;        // the file's own line end
+    size_t      header;     // where the line after [General] starts
+    size_t      sectionend; // where the section after it starts, or the end
+    size_t      at[3];      // where each line starts
+    size_t      value[3];   // where its value starts
+    int         numbers[3]; // its line number; 0 when it is missing
+};
 
-    // Lines: 0 Version, 1 and 2 the lists of lists[].
+// Finds [General] and the lines in it that change; 0 with the line and
+// what is wrong when there is no such section.
+static int findlines(gptlines *g, int *line, const char **why)
+{
+    const char *text = g->text;
+    size_t length = g->length;
+    int found = 0, n = 0;
+
     for (size_t start = 0, next; start < length; start = next) {
         size_t end = start;
         while (end < length && text[end] != '\n')
@@ -150,7 +160,7 @@ int updategptini(const BYTE *data, size_t size, int sides, buffer *file, int *li
         if (end < length && end > start && text[end - 1] == '\r')
             end--;
         else if (end < length && n == 1)
-            eol = "\n";
+            g->eol = "\n";
         size_t first = start;
         while (first < end && (text[first] == ' ' || text[first] == '\t'))
             first++;
@@ -159,23 +169,23 @@ int updategptini(const BYTE *data, size_t size, int sides, buffer *file, int *li
             while (last > first && (text[last - 1] == ' ' || text[last - 1] == '\t'))
                 last--;
             int general = last - first == 9 && !compareupper(text + first, "[General]", 9);
-            if (found && !sectionend)
-                sectionend = start;
+            if (found && !g->sectionend)
+                g->sectionend = start;
             if (general && !found) {
                 found = 1;
-                header = next;
+                g->header = next;
             }
             continue;
         }
-        if (!found || sectionend)
+        if (!found || g->sectionend)
             continue;
         size_t v;
         if (iskey(text, start, end, "Version", &v)) {
-            at[0] = start, value[0] = v, numbers[0] = n;
+            g->at[0] = start, g->value[0] = v, g->numbers[0] = n;
         }
         for (int i = 0; i < COUNT(lists); i++)
             if (iskey(text, start, end, lists[i].key, &v)) {
-                at[i + 1] = start, value[i + 1] = v, numbers[i + 1] = n;
+                g->at[i + 1] = start, g->value[i + 1] = v, g->numbers[i + 1] = n;
             }
     }
     if (!found) {
@@ -183,27 +193,34 @@ int updategptini(const BYTE *data, size_t size, int sides, buffer *file, int *li
         *why = "no [General] section";
         return 0;
     }
-    if (!sectionend)
-        sectionend = length;
+    if (!g->sectionend)
+        g->sectionend = length;
+    return 1;
+}
 
-    // The version: a number, whose halves go up.
+// The version with the half of each side given raised by one; 0 with the
+// line and what is wrong when Version is there but no number.
+static int raiseversion(const gptlines *g, int sides, unsigned long *raised, int *line, const char **why)
+{
+    const char *text = g->text;
     unsigned long version = 0;
-    if (numbers[0]) {
-        size_t i = value[0], end = i;
-        while (end < length && text[end] != '\r' && text[end] != '\n')
+
+    if (g->numbers[0]) {
+        size_t i = g->value[0], end = i;
+        while (end < g->length && text[end] != '\r' && text[end] != '\n')
             end++;
         while (end > i && (text[end - 1] == ' ' || text[end - 1] == '\t'))
             end--;
         while (i < end && (text[i] == ' ' || text[i] == '\t'))
             i++;
         if (i == end || end - i > 10) {
-            *line = numbers[0];
+            *line = g->numbers[0];
             *why = "Version is not a number";
             return 0;
         }
         for (; i < end; i++) {
             if (text[i] < '0' || text[i] > '9') {
-                *line = numbers[0];
+                *line = g->numbers[0];
                 *why = "Version is not a number";
                 return 0;
             }
@@ -215,50 +232,62 @@ int updategptini(const BYTE *data, size_t size, int sides, buffer *file, int *li
         user = (user + 1) & 0xFFFF;
     if (sides & side_machine)
         machine = (machine + 1) & 0xFFFF;
-    version = user << 16 | machine;
+    *raised = user << 16 | machine;
+    return 1;
+}
 
-    // The lists to change, checked before anything is written.
-    buffer changed[COUNT(lists)] = {};
+// The list lines of the sides given as they become, whole, in changed[];
+// a side that is not changed stays empty. 0 with the line and what is
+// wrong when a list is no run of groups.
+static int changelists(const gptlines *g, int sides, buffer *changed, int *line, const char **why)
+{
     for (int i = 0; i < COUNT(lists); i++) {
         if (!(sides & lists[i].side))
             continue;
-        if (!numbers[i + 1]) {
+        if (!g->numbers[i + 1]) {
             addasciiz(&changed[i], lists[i].key);
             addasciiz(&changed[i], "=");
             addlist(&changed[i], lists[i].tool);
             continue;
         }
-        size_t start = at[i + 1], end = value[i + 1];
-        while (end < length && text[end] != '\r' && text[end] != '\n')
+        size_t start = g->at[i + 1], end = g->value[i + 1];
+        while (end < g->length && g->text[end] != '\r' && g->text[end] != '\n')
             end++;
-        addascii(&changed[i], text + start, value[i + 1] - start);
-        if (!addextension(&changed[i], text + value[i + 1], end - value[i + 1], lists[i].tool)) {
-            *line = numbers[i + 1];
+        addascii(&changed[i], g->text + start, g->value[i + 1] - start);
+        if (!addextension(&changed[i], g->text + g->value[i + 1], end - g->value[i + 1], lists[i].tool)) {
+            *line = g->numbers[i + 1];
             *why = "the extension list is no run of [{...}{...}] groups";
             return 0;
         }
     }
+    return 1;
+}
 
-    // The file again, line by line, with the changed lines in their places
-    // and the missing ones at the start of [General], Version at its end.
+// The file again, line by line, with the changed lines in their places and
+// the missing ones at the start of [General], Version at its end.
+static void writelines(const gptlines *g, unsigned long version, const buffer *changed, buffer *file)
+{
+    const char *text = g->text;
+    size_t length = g->length;
     int missing = 0;
+
     for (int i = 0; i < COUNT(lists); i++)
-        missing |= changed[i].size && !numbers[i + 1];
+        missing |= changed[i].size && !g->numbers[i + 1];
     for (size_t start = 0, next; start <= length; start = next) {
         // A last line without its end gets one before a line after it.
         if (start == length && text[length - 1] != '\n' &&
-            ((start == header && missing) || (start == sectionend && !numbers[0])))
-            addasciiz(file, eol);
-        if (start == header)
+            ((start == g->header && missing) || (start == g->sectionend && !g->numbers[0])))
+            addasciiz(file, g->eol);
+        if (start == g->header)
             for (int i = 0; i < COUNT(lists); i++)
-                if (changed[i].size && !numbers[i + 1]) {
+                if (changed[i].size && !g->numbers[i + 1]) {
                     addbytes(file, changed[i].data, changed[i].size);
-                    addasciiz(file, eol);
+                    addasciiz(file, g->eol);
                 }
-        if (start == sectionend && !numbers[0]) {
+        if (start == g->sectionend && !g->numbers[0]) {
             addasciiz(file, "Version=");
             adddecimal(file, version);
-            addasciiz(file, eol);
+            addasciiz(file, g->eol);
         }
         if (start == length)
             break;
@@ -268,13 +297,13 @@ int updategptini(const BYTE *data, size_t size, int sides, buffer *file, int *li
         next = end < length ? end + 1 : end;
         size_t body = end > start && end < length && text[end - 1] == '\r' ? end - 1 : end;
         int replaced = 0;
-        if (numbers[0] && start == at[0]) {
-            addascii(file, text + start, value[0] - start);
+        if (g->numbers[0] && start == g->at[0]) {
+            addascii(file, text + start, g->value[0] - start);
             adddecimal(file, version);
             replaced = 1;
         }
         for (int i = 0; i < COUNT(lists); i++)
-            if (changed[i].size && numbers[i + 1] && start == at[i + 1]) {
+            if (changed[i].size && g->numbers[i + 1] && start == g->at[i + 1]) {
                 addbytes(file, changed[i].data, changed[i].size);
                 replaced = 1;
             }
@@ -283,5 +312,21 @@ int updategptini(const BYTE *data, size_t size, int sides, buffer *file, int *li
         else
             addascii(file, text + start, next - start);
     }
+}
+
+// Everything is checked before anything is written.
+int updategptini(const BYTE *data, size_t size, int sides, buffer *file, int *line, const char **why)
+{
+    gptlines g = {};
+    g.text = size ? (const char *)data : "[General]\r\n";
+    g.length = size ? size : 11;
+    g.eol = "\r\n";
+    unsigned long version;
+    buffer changed[COUNT(lists)] = {};
+
+    if (!findlines(&g, line, why) || !raiseversion(&g, sides, &version, line, why) ||
+        !changelists(&g, sides, changed, line, why))
+        return 0;
+    writelines(&g, version, changed, file);
     return 1;
 }
