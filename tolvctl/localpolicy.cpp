@@ -189,16 +189,3 @@ void addgpname(buffer *b, const char *kind)
         addtext(b, kind[0] == 'u' ? "the user" : kind);
     }
 }
-
-int inpolicybranch(const WCHAR *key)
-{
-    static const char *const branches[] = {
-        "Software\\Policies", "Software\\Microsoft\\Windows\\CurrentVersion\\Policies",
-    };
-    for (int i = 0; i < COUNT(branches); i++) {
-        const WCHAR *rest = afterword(key, branches[i]);
-        if (rest && (!*rest || *rest == L'\\'))
-            return 1;
-    }
-    return 0;
-}

@@ -69,8 +69,4 @@ int readobject(const policyobject *object, gpactions *policy);
 // that it sets, "deleted", or "not configured" when there is none.
 void addconfigured(buffer *b, const regvalue *record);
 
-// Whether a key lies in the branches where Group Policy removes what a
-// policy object set once the object stops applying, under either root.
-int inpolicybranch(const WCHAR *key);
-
 #endif

@@ -224,3 +224,16 @@ int deletes(const polrecord *record, const WCHAR *name)
     size_t length = lstrlenW(record->name);
     return startswith(record->name, length, delprefix) && sametext(record->name + lstrlenW(delprefix), name);
 }
+
+int inpolicybranch(const WCHAR *key)
+{
+    static const char *const branches[] = {
+        "Software\\Policies", "Software\\Microsoft\\Windows\\CurrentVersion\\Policies",
+    };
+    for (int i = 0; i < COUNT(branches); i++) {
+        const WCHAR *rest = afterword(key, branches[i]);
+        if (rest && (!*rest || *rest == L'\\'))
+            return 1;
+    }
+    return 0;
+}

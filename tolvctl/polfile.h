@@ -30,6 +30,10 @@ int readrecords(const BYTE *data, size_t size, polrecord **records, int *n, size
 // Whether the record is Group Policy's deletion of the value name.
 int deletes(const polrecord *record, const WCHAR *name);
 
+// Whether a key lies in the branches where Group Policy removes what a
+// policy object set once the object stops applying, under either root.
+int inpolicybranch(const WCHAR *key);
+
 // A file of its own records: the header, then each record's bytes, for a
 // present value the value, for an absent one Group Policy's deletion.
 void addpolheader(buffer *file);

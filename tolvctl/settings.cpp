@@ -5,6 +5,7 @@
 const dialogboxes *const dialogs = alldialogs;
 static_assert(COUNT(alldialogs) == ndialogs,
               "settings.h counts the dialogs of policy.h");
+static_assert(COUNT(presetnames) == npresets, "settings.h counts the quick settings of policy.h");
 
 int boxvalues(const dialogboxes *d, int id, boxvalue *values, int room)
 {
@@ -135,6 +136,11 @@ int presetstates(int **states, const WCHAR *preset)
                 if (presets[r].id == alldialogs[d].boxes[i].id)
                     states[d][i] = presets[r].ticked[p];
     return 0;
+}
+
+const char *presetname(int preset)
+{
+    return presetnames[preset];
 }
 
 // The data text of a table: a short hexadecimal numeral.

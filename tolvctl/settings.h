@@ -50,6 +50,10 @@ const char *machinesetting(int *const *states);
 // The 43 boxes of Set Restrictions as the preset sets them: 0, or 2 after
 // the message.
 int presetstates(int **states, const WCHAR *preset);
+// The quick settings by the names that presetstates() takes, in the order
+// of their buttons; the last is clear-all.
+enum { npresets = 4 };
+const char *presetname(int preset);
 
 // Both dialogs' Apply with the boxes in the states given, Tweak settings
 // first. write() gets each value that Apply sets or deletes, in its order:

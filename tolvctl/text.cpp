@@ -111,6 +111,17 @@ void addhex(buffer *b, unsigned long long number, int digits)
         addchar(b, text[--n]);
 }
 
+void toutf8(buffer *b)
+{
+    const WCHAR *text = textof(b);
+    int length = (int)textlength(b);
+    int n = WideCharToMultiByte(CP_UTF8, 0, text, length, NULL, 0, NULL, NULL);
+    BYTE *utf8 = (BYTE *)grab(n);
+    WideCharToMultiByte(CP_UTF8, 0, text, length, (char *)utf8, n, NULL, NULL);
+    b->data = utf8;
+    b->size = b->room = n;
+}
+
 const WCHAR *textof(buffer *b)
 {
     reserve(b, 0);
@@ -194,15 +205,12 @@ static void flushto(buffer *b, DWORD which)
         b->size = 0;
         return;
     }
-    const WCHAR *text = textof(b);
     if (GetFileType(handle) == FILE_TYPE_CHAR && GetConsoleMode(handle, &mode)) {
-        (void)WriteConsoleW(handle, text, (DWORD)length, &written, NULL);
+        (void)WriteConsoleW(handle, textof(b), (DWORD)length, &written, NULL);
     } else {
-        int n = WideCharToMultiByte(CP_UTF8, 0, text, (int)length, NULL, 0, NULL, NULL);
-        char *utf8 = (char *)grab(n);
-        WideCharToMultiByte(CP_UTF8, 0, text, (int)length, utf8, n, NULL, NULL);
+        toutf8(b);
         // Nowhere to report a failed write of the output itself.
-        (void)WriteFile(handle, utf8, n, &written, NULL);
+        (void)WriteFile(handle, b->data, (DWORD)b->size, &written, NULL);
     }
     b->size = 0;
 }

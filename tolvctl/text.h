@@ -36,6 +36,8 @@ const WCHAR *textof(buffer *b);
 size_t textlength(const buffer *b);
 // Room for size more bytes and a NUL character after them.
 void reserve(buffer *b, size_t size);
+// The buffer's UTF-16 text becomes UTF-8, as files and pipes get it.
+void toutf8(buffer *b);
 
 // ---- comparing ------------------------------------------------------------------
 
