@@ -1,6 +1,7 @@
 // export: settings as files for other machines, a .reg file for reg import
-// or regedit, or Registry.pol files for Group Policy. Nothing in the
-// registry changes.
+// or regedit, Registry.pol files for Group Policy, or the administrative
+// templates of its editors. Nothing in the registry changes.
+#include "admxfile.h"
 #include "change.h"
 #include "commands.h"
 #include "files.h"
@@ -21,6 +22,13 @@ static void exporttarget(void *context, const regvalue *v, int)
     addvalue(image, v);
 }
 
+// What an export of the states writes, each value once.
+static void exportrecords(int *const *states, regimage *image)
+{
+    static const boxwalk exporting = { NULL, exporttarget };
+    walkboxes(states, 0, &exporting, image);
+}
+
 struct exportfile {
     const WCHAR *path;
     const WCHAR *folder;    // made when missing; NULL for a .reg file, made by nobody
@@ -29,7 +37,9 @@ struct exportfile {
     int          remove;    // the file goes, if it is there
 };
 
-enum { export_reg, export_pol, export_gpo };
+// The kinds of export, by the options that name them.
+static const char *const kinds[] = { "--reg", "--pol", "--gpo", "--admx" };
+enum { export_reg, export_pol, export_gpo, export_admx };
 enum { from_preset, from_set, from_current };
 
 // What the command line asks of an export.
@@ -52,10 +62,14 @@ static int readrequest(int argc, WCHAR **argv, const usertarget *whom, exportreq
     r->states = nostates();
     for (int i = 2; i < argc; i++) {
         const WCHAR *arg = argv[i];
-        if (sameword(arg, "--reg") || sameword(arg, "--pol") || sameword(arg, "--gpo")) {
-            if (r->kind >= 0 || i + 1 == argc)
+        int kind = 0;
+        while (kind < COUNT(kinds) && !sameword(arg, kinds[kind]))
+            kind++;
+        if (kind < COUNT(kinds)) {
+            // An option where FILE or DIR should be is none.
+            if (r->kind >= 0 || i + 1 == argc || (argv[i + 1][0] == L'-' && argv[i + 1][1] == L'-'))
                 return showusage;
-            r->kind = sameword(arg, "--reg") ? export_reg : sameword(arg, "--pol") ? export_pol : export_gpo;
+            r->kind = kind;
             r->target = argv[++i];
         } else if (sameword(arg, "--preset")) {
             if (r->source >= 0 || i + 1 == argc)
@@ -91,8 +105,16 @@ static int readrequest(int argc, WCHAR **argv, const usertarget *whom, exportreq
             return showusage;
         }
     }
+    // The templates are every preset's and setting's, no source's or user's.
+    if (r->kind == export_admx) {
+        if (r->source < 0 && !r->forobject && whom->who == whose_current)
+            return 0;
+        complain("--admx takes no --preset, --set, --current, --for or user: the templates hold every "
+                 "preset and setting");
+        return showusage;
+    }
     if (r->kind < 0 || r->source < 0) {
-        complain(r->kind < 0 ? "export needs --reg FILE, --pol DIR or --gpo DIR"
+        complain(r->kind < 0 ? "export needs --reg FILE, --pol DIR, --gpo DIR or --admx DIR"
                              : "export needs --preset NAME, --set SETTING=on|off ... or --current");
         return showusage;
     }
@@ -157,6 +179,19 @@ static int planfiles(const exportrequest *r, const regimage *image, const regnot
     return nfiles;
 }
 
+// The template and its texts, the texts first: an editor reads the texts
+// of a template that it finds, and stops at a template without them.
+static int planadmx(const exportrequest *r, exportfile *files)
+{
+    if (!writeadmx(&files[1].data, &files[0].data, exportrecords))
+        return 0;
+    files[0].folder = joinpath(r->target, "en-US");
+    files[0].path = joinpath(files[0].folder, "Tolvane.adml");
+    files[1].folder = r->target;
+    files[1].path = joinpath(r->target, "Tolvane.admx");
+    return 2;
+}
+
 // Warns of each value that a policy object cannot carry as it should.
 static void warnoutside(const exportrequest *r, const regimage *image)
 {
@@ -173,12 +208,13 @@ static void warnoutside(const exportrequest *r, const regimage *image)
 }
 
 // Writes or removes each file, with a line for each; the number that
-// failed.
-static int writefiles(const exportfile *files, int nfiles)
+// failed. With stop, the first failure ends it: the files are of no use
+// one without the other.
+static int writefiles(const exportfile *files, int nfiles, int stop)
 {
     int failures = 0;
 
-    for (int i = 0; i < nfiles; i++) {
+    for (int i = 0; i < nfiles && !(stop && failures); i++) {
         DWORD error = 0;
         if (files[i].remove) {
             if (GetFileAttributesW(files[i].path) == INVALID_FILE_ATTRIBUTES)
@@ -220,17 +256,22 @@ int exportcommand(int argc, WCHAR **argv, const usertarget *whom)
 
     regimage image = {};
     regnotes notes = {};
-    if (r.source == from_current) {
-        code = captureaccount(whom, 0, &image, &notes.user);
-        if (code)
-            return code;
-    } else {
-        static const boxwalk exporting = { NULL, exporttarget };
-        walkboxes(r.states, 0, &exporting, &image);
-    }
-
     exportfile files[3] = {};
-    int nfiles = planfiles(&r, &image, &notes, files);
+    int nfiles;
+    if (r.kind == export_admx) {
+        nfiles = planadmx(&r, files);
+        if (!nfiles)
+            return 1;
+    } else {
+        if (r.source == from_current) {
+            code = captureaccount(whom, 0, &image, &notes.user);
+            if (code)
+                return code;
+        } else {
+            exportrecords(r.states, &image);
+        }
+        nfiles = planfiles(&r, &image, &notes, files);
+    }
     // Nothing is written while any file would be replaced without --force.
     for (int i = 0; i < nfiles && r.kind != export_reg && !r.force; i++)
         if (GetFileAttributesW(files[i].path) != INVALID_FILE_ATTRIBUTES) {
@@ -239,5 +280,5 @@ int exportcommand(int argc, WCHAR **argv, const usertarget *whom)
         }
     if (r.kind != export_reg)
         warnoutside(&r, &image);
-    return writefiles(files, nfiles) ? 1 : 0;
+    return writefiles(files, nfiles, r.kind == export_admx) ? 1 : 0;
 }

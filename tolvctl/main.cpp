@@ -34,8 +34,11 @@ static const helptext helps[] = {
               "  Takes back the newest set, apply or restore; again to go further back.\r\n" },
     { "export", "tolvctl export --reg FILE | --pol DIR | --gpo DIR [--for OBJECT]\r\n"
                 "               --preset NAME | --set SETTING=on|off ... | --current [USER] [--force]\r\n"
+                "tolvctl export --admx DIR [--force]\r\n"
                 "  Writes settings for other machines: a .reg file, DIR\\User and\r\n"
-                "  DIR\\Machine\\Registry.pol, or those and DIR\\gpt.ini. --force replaces.\r\n" },
+                "  DIR\\Machine\\Registry.pol, or those and DIR\\gpt.ini; or the presets as\r\n"
+                "  Group Policy's templates, DIR\\Tolvane.admx and DIR\\en-US\\Tolvane.adml.\r\n"
+                "  --force replaces.\r\n" },
     { "help", "tolvctl help [COMMAND] | --version\r\n" },
 };
 

@@ -1,0 +1,318 @@
+// Administrative templates: Tolvane.admx and its en-US Tolvane.adml, made
+// from the settings at run time. Both grow as UTF-16 text, the texts of
+// the ADML beside the template that refers to them, and become UTF-8 at
+// the end; line ends are CR LF, as in Windows' own templates.
+#include <stdarg.h>
+#include "admxfile.h"
+#include "polfile.h"
+#include "winpolicy.h"
+
+// The quick settings that get a policy, in the order of their buttons, as
+// the editors name them.
+static const WCHAR *const presettitles[] = { L"School", L"Cyber caf\u00e9", L"Highly restricted" };
+static_assert(COUNT(presettitles) == npresets - 1, "a title for each quick setting but clear-all");
+
+// What a policy whose values no template lists is supported on: Tolvane's
+// own range, Windows XP and later.
+static const winsupport ownrange = { "SUPPORTED_WindowsXP", NULL, FROM(winxp) };
+
+// The categories, parents first.
+static const struct { const char *name, *parent, *text; } categories[] = {
+    { "Tolvane", NULL, "Tolvane" },
+    { "Presets", "Tolvane", "Presets" },
+    { "Outside", "Tolvane", "Settings outside Windows' templates" },
+};
+
+struct admxwriter {
+    buffer     admx;
+    buffer     strings;         // the ADML's string table
+    recordwalk walk;
+    buffer     supports;        // the winsupport of each value that a box writes
+    int        failed;
+};
+
+// Adds text to b: each % takes the next argument, a WCHAR text, escaped
+// for XML; \n becomes CR LF.
+static void emit(buffer *b, const char *text, ...)
+{
+    va_list args;
+
+    va_start(args, text);
+    for (; *text; text++) {
+        if (*text == '%') {
+            for (const WCHAR *c = va_arg(args, const WCHAR *); *c; c++)
+                if (*c == L'&')
+                    addtext(b, "&amp;");
+                else if (*c == L'<')
+                    addtext(b, "&lt;");
+                else
+                    addchar(b, *c);
+            continue;
+        }
+        if (*text == '\n')
+            addchar(b, L'\r');
+        addchar(b, (BYTE)*text);
+    }
+    va_end(args);
+}
+
+// The start of either file, up to its root element.
+static void addroot(buffer *b, const WCHAR *element)
+{
+    emit(b, "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<% revision=\"1.0\" schemaVersion=\"1.0\" "
+            "xmlns=\"http://schemas.microsoft.com/GroupPolicy/2006/07/PolicyDefinitions\">\n", element);
+}
+
+// One string of the texts; text is XML already.
+static void addstring(admxwriter *w, const WCHAR *id, const char *suffix, buffer *text)
+{
+    emit(&w->strings, "<string id=\"%%\">", id, widen(suffix));
+    addbytes(&w->strings, text->data, text->size);
+    emit(&w->strings, "</string>\n");
+}
+
+// What the templates say of the values that a box writes: *listed gets the
+// versions that they are listed for, *on10 whether one is listed for
+// Windows 10, and b, when given, the names of Windows' own policies for
+// them after lead. 1 when no template defines one of them.
+static int askwindows(admxwriter *w, const dialogboxes *d, int id, buffer *b, const char *lead, WORD *listed,
+                      int *on10)
+{
+    boxvalue values[maxboxvalues];
+    int n = boxvalues(d, id, values, maxboxvalues), outside = 0;
+    const char *named = NULL;
+
+    for (int i = 0; i < n; i++) {
+        if (!values[i].write)
+            continue;
+        const winpolicy *p = windowsword(values[i].root, values[i].key, values[i].name);
+        const winsupport *s = p->file ? p->support : &ownrange;
+        addbytes(&w->supports, &s, sizeof s);
+        *listed |= s->listed;
+        if (!p->file) {
+            outside = 1;
+            continue;
+        }
+        *on10 |= (s->listed & ONLY(win10)) != 0;
+        // The values of one policy of Windows follow each other.
+        if (b && !(named && sametextA(named, p->display)))
+            emit(b, named ? "; %" : lead, widen(p->display));
+        named = p->display;
+    }
+    return outside;
+}
+
+// The narrowest supportedOn definition that lists every version given, of
+// those that the values refer to.
+static const char *supportedon(const admxwriter *w, WORD listed)
+{
+    const winsupport *best = &ownrange;
+    int fewest = nwinversions + 1;
+
+    for (size_t i = 0; i < w->supports.size / sizeof best; i++) {
+        const winsupport *s = ((const winsupport **)w->supports.data)[i];
+        int bits = 0;
+        for (WORD x = s->listed; x; x &= x - 1)
+            bits++;
+        if ((s->listed & listed) == listed && bits < fewest) {
+            best = s;
+            fewest = bits;
+        }
+    }
+    return best->definition;
+}
+
+// ---- policies --------------------------------------------------------------------
+
+static void addlist(admxwriter *w, const WCHAR *list, const regimage *image)
+{
+    emit(&w->admx, "<%>\n", list);
+    for (int i = 0; i < image->nvalues; i++) {
+        const regvalue *v = &image->values[i];
+        emit(&w->admx, "<item key=\"%\" valueName=\"%\"><value>", v->key, v->name);
+        // Apply writes REG_DWORDs alone.
+        if (v->present) {
+            emit(&w->admx, "<decimal value=\"");
+            addnumber(&w->admx, *(const DWORD *)v->data);
+            emit(&w->admx, "\" />");
+        } else {
+            emit(&w->admx, "<delete />");
+        }
+        emit(&w->admx, "</value></item>\n");
+    }
+    emit(&w->admx, "</%>\n", list);
+}
+
+// One policy in the category given, whose Enabled and Disabled write the
+// records given. The explanation gets a last line when Group Policy leaves
+// some of the values behind. Values under both roots, which no one policy
+// can write, fail the template.
+static void addpolicy(admxwriter *w, const char *name, const char *category, const WCHAR *title,
+                      buffer *explain, const regimage *enabled, const regimage *disabled, WORD listed)
+{
+    const regvalue *first = enabled->values;
+    int outside = 0;
+    for (int i = 0; i < enabled->nvalues; i++) {
+        if (enabled->values[i].root != first->root) {
+            complain("one policy cannot write under both roots: ", widen(name));
+            w->failed = 1;
+        }
+        outside |= !inpolicybranch(enabled->values[i].key);
+    }
+    if (outside)
+        emit(explain, "\n\nGroup Policy leaves values outside its policy branches in place when the policy no "
+                      "longer applies; Disabled deletes them.");
+
+    // An item's name has no "-".
+    WCHAR *id = widen(name);
+    for (WCHAR *c = id; *c; c++)
+        if (*c == L'-')
+            *c = L'_';
+    emit(&w->admx, "<policy name=\"%\" class=\"%\" displayName=\"$(string.%)\" explainText=\"$(string.%_Help)\" "
+                   "key=\"%\">\n<parentCategory ref=\"%\" />\n<supportedOn ref=\"windows:%\" />\n",
+         id, first->root == HKEY_LOCAL_MACHINE ? L"Machine" : L"User", id, id, first->key, widen(category),
+         widen(supportedon(w, listed)));
+    addlist(w, L"enabledList", enabled);
+    addlist(w, L"disabledList", disabled);
+    emit(&w->admx, "</policy>\n");
+    buffer text = {};
+    emit(&text, "%", title);
+    addstring(w, id, "", &text);
+    addstring(w, id, "_Help", explain);
+}
+
+// A policy for each quick setting but clear-all: Enabled sets the boxes as
+// the quick setting does, Disabled as clear-all does. Its explanation
+// names each box with Windows' own policies for it.
+static void addpresets(admxwriter *w)
+{
+    const WCHAR *clearall = widen(presetname(npresets - 1));
+    int **clear = nostates();
+    regimage disabled = {};
+    presetstates(clear, clearall);
+    w->walk(clear, &disabled);
+    for (int p = 0; p < npresets - 1; p++) {
+        int **states = nostates();
+        buffer explain = {};
+        WORD listed = 0;
+        presetstates(states, widen(presetname(p)));
+        emit(&explain, "Sets each restriction below on or off as the quick setting \"%\" and Apply do; off "
+                       "deletes its values. Disabled turns them all off, as % does.\n", presettitles[p], clearall);
+        for (int d = 0; d < ndialogs; d++)
+            for (int i = 0; i < dialogs[d].nboxes; i++) {
+                int on10 = 0, state = states[d][i];
+                if (state == state_alone)
+                    continue;
+                emit(&explain, state == state_on ? "\non: %" : "\noff: %", widen(dialogs[d].boxes[i].caption));
+                askwindows(w, &dialogs[d], dialogs[d].boxes[i].id, &explain, " Windows: %", &listed, &on10);
+                if (state == state_on && !on10)
+                    emit(&explain, " (not listed for Windows 10)");
+            }
+        regimage enabled = {};
+        w->walk(states, &enabled);
+        addpolicy(w, presetname(p), "Presets", presettitles[p], &explain, &enabled, &disabled, listed);
+    }
+}
+
+// The records of values that no template defines, of those that a box
+// writes.
+static void keepoutside(regimage *image, const boxvalue *values, int n)
+{
+    int kept = 0;
+
+    for (int r = 0; r < image->nvalues; r++) {
+        const regvalue *v = &image->values[r];
+        for (int i = 0; i < n; i++)
+            if (values[i].write && values[i].root == v->root && sametext(widen(values[i].key), v->key) &&
+                sametext(widen(values[i].name), v->name) &&
+                !windowsword(values[i].root, values[i].key, values[i].name)->file)
+                image->values[kept++] = *v;
+    }
+    image->nvalues = kept;
+}
+
+// A policy for each setting that writes a value that no template defines:
+// Enabled sets those values as Apply writes them, Disabled deletes them.
+// What Windows' own policies write is theirs alone, so that no value has
+// two policies; the explanation names them.
+static void addoutside(admxwriter *w)
+{
+    for (int d = 0; d < ndialogs; d++)
+        for (int i = 0; i < dialogs[d].nboxes; i++) {
+            const boxrow *box = &dialogs[d].boxes[i];
+            WORD listed = 0;
+            int on10;
+            if (!askwindows(w, &dialogs[d], box->id, NULL, NULL, &listed, &on10))
+                continue;
+            int **on = nostates(), **off = nostates();
+            on[d][i] = state_on;
+            off[d][i] = state_off;
+            regimage enabled = {}, disabled = {};
+            w->walk(on, &enabled);
+            w->walk(off, &disabled);
+            boxvalue values[maxboxvalues];
+            int n = boxvalues(&dialogs[d], box->id, values, maxboxvalues);
+            keepoutside(&enabled, values, n);
+            keepoutside(&disabled, values, n);
+            buffer explain = {};
+            emit(&explain, "%: Enabled writes what Apply writes for the ticked box, Disabled deletes it, of the "
+                           "values that Windows' templates do not define:", widen(box->name));
+            for (int v = 0; v < enabled.nvalues; v++) {
+                buffer line = {};
+                addvaluepath(&line, &enabled.values[v]);
+                addtext(&line, " = ");
+                adddescription(&line, &enabled.values[v]);
+                emit(&explain, "\n%", textof(&line));
+            }
+            askwindows(w, &dialogs[d], box->id, &explain, "\n\nApply also writes what these of Windows' own "
+                       "policies write: %", &listed, &on10);
+            addpolicy(w, box->name, "Outside", widen(box->caption), &explain, &enabled, &disabled,
+                      ownrange.listed);
+        }
+}
+
+// ---- the two files ------------------------------------------------------------------
+
+int writeadmx(buffer *admx, buffer *adml, recordwalk walk)
+{
+    admxwriter w = {};
+    w.walk = walk;
+    WORD listed;
+    int on10;
+
+    // Every definition that a value refers to is known before the first
+    // policy picks the narrowest.
+    for (int d = 0; d < ndialogs; d++)
+        for (int i = 0; i < dialogs[d].nboxes; i++)
+            askwindows(&w, &dialogs[d], dialogs[d].boxes[i].id, NULL, NULL, &listed, &on10);
+
+    addroot(&w.admx, L"policyDefinitions");
+    emit(&w.admx, "<policyNamespaces>\n<target prefix=\"tolvane\" namespace=\"Kestrin.Policies.Tolvane\" />\n"
+                  "<using prefix=\"windows\" namespace=\"Microsoft.Policies.Windows\" />\n</policyNamespaces>\n"
+                  "<resources minRequiredRevision=\"1.0\" />\n<categories>\n");
+    for (int i = 0; i < COUNT(categories); i++) {
+        const WCHAR *name = widen(categories[i].name);
+        buffer text = {};
+        emit(&w.admx, "<category name=\"%\" displayName=\"$(string.%)\"", name, name);
+        if (categories[i].parent)
+            emit(&w.admx, ">\n<parentCategory ref=\"%\" />\n</category>\n", widen(categories[i].parent));
+        else
+            emit(&w.admx, " />\n");
+        emit(&text, "%", widen(categories[i].text));
+        addstring(&w, name, "", &text);
+    }
+    emit(&w.admx, "</categories>\n<policies>\n");
+    addpresets(&w);
+    addoutside(&w);
+    emit(&w.admx, "</policies>\n</policyDefinitions>\n");
+
+    addroot(adml, L"policyDefinitionResources");
+    emit(adml, "<displayName>Tolvane</displayName>\n<description>Tolvane's quick settings and its settings outside "
+               "Windows' templates</description>\n<resources>\n<stringTable>\n");
+    addbytes(adml, w.strings.data, w.strings.size);
+    emit(adml, "</stringTable>\n</resources>\n</policyDefinitionResources>\n");
+    *admx = w.admx;
+    toutf8(admx);
+    toutf8(adml);
+    return !w.failed;
+}
