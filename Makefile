@@ -60,9 +60,10 @@ settings: build64
 	@cmake/settings.sh $(BUILD64)
 
 # The zips and the Windows Installer packages for Windows users, into
-# dist/: win32 and x86.msi, win64 and x64.msi.
+# dist/: win32 and x86.msi, win64 and x64.msi. The x86_64 build writes the
+# templates of both where the machine runs no 32-bit programs.
 dist: build
-	@cmake/dist.sh $(BUILD) win32
+	@cmake/dist.sh $(BUILD) win32 $(BUILD64)
 	@cmake/dist.sh $(BUILD64) win64
 
 clean:

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds the Windows Installer package $4 from the staged files in $1 (see
 # stage.sh) with wixl: architecture $2 (x86 or x64), product version $3.
+# The administrative templates go in when the stage has them.
 # The package code is new with every build; the product code is the same
 # for every build of one version and architecture, and another for each
 # other version, so that a later version is an upgrade of the earlier one.
@@ -34,5 +35,7 @@ productcode=$(uuid5 27585E35-251D-42FB-BF66-4F043BD95E1B "$arch $version")
 
 # wixl finds the files only by a path relative to the source's own folder.
 mkdir -p "$(dirname "$output")"
-wixl -a "$arch" -D Arch="$arch" -D Version="$version" -D ProductCode="$productcode" \
+templates=no
+[ -f "$stage/PolicyDefinitions/Tolvane.admx" ] && templates=yes
+wixl -a "$arch" -D Arch="$arch" -D Version="$version" -D ProductCode="$productcode" -D Templates=$templates \
     -D Stage="$(realpath --relative-to="$here" "$stage")" -o "$output" "$here/tolvane.wxs"

@@ -72,6 +72,7 @@ products() {
 }
 
 installdir="$prefix/drive_c/Program Files/Tolvane"
+templates="$prefix/drive_c/windows/PolicyDefinitions"
 windir='C:\Program Files\Tolvane'
 
 # installed STEP PRODUCTCODE VERSION: everything that the package of this
@@ -85,6 +86,9 @@ installed() {
         fail "$step: Program Files\\Tolvane holds '$listing'"
     for f in README.txt Tolvane.exe Varrowen.dll tolvctl.exe; do
         cmp -s "$stage/$f" "$installdir/$f" || fail "$step: $f is not the build's"
+    done
+    for f in Tolvane.admx en-US/Tolvane.adml; do
+        cmp -s "$stage/PolicyDefinitions/$f" "$templates/$f" || fail "$step: PolicyDefinitions\\$f is not the build's"
     done
     links=$(cd "$prefix/drive_c" && find . -name Tolvane.lnk)
     case "$links" in
@@ -188,8 +192,9 @@ policies() {
     regq 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Explorer' /v AlwaysUnloadDll |
         grep -q '^ *AlwaysUnloadDll *REG_DWORD *0x1$' || fail "$1: the value AlwaysUnloadDll is gone"
 }
-# Nothing of the package on disk; tolvctl's undo journal in the user's
-# local application data is tolvctl's own.
+# Nothing of the package on disk, the templates in PolicyDefinitions
+# included; tolvctl's undo journal in the user's local application data is
+# tolvctl's own.
 gone() {
     left=$(cd "$prefix/drive_c" && find . -iname '*tolvane*' ! -path './users/*/AppData/Local/Tolvane*')
     [ -z "$left" ] || fail "$1: left behind: $left"
