@@ -8,8 +8,8 @@
 #include "winpolicy.h"
 
 // The quick settings that get a policy, in the order of their buttons, as
-// the editors name them.
-static const WCHAR *const presettitles[] = { L"School", L"Cyber caf\u00e9", L"Highly restricted" };
+// the editors name them; widen() makes "\xe9" U+00E9.
+static const char *const presettitles[] = { "School", "Cyber caf\xe9", "Highly restricted" };
 static_assert(COUNT(presettitles) == npresets - 1, "a title for each quick setting but clear-all");
 
 // What a policy whose values no template lists is supported on: Tolvane's
@@ -31,22 +31,27 @@ struct admxwriter {
     int        failed;
 };
 
-// Adds text to b: each % takes the next argument, a WCHAR text, escaped
-// for XML; \n becomes CR LF.
+// Adds text to b: each % takes the next argument, a WCHAR text, and each
+// ^ a char text of the tables, escaped for XML; \n becomes CR LF.
 static void emit(buffer *b, const char *text, ...)
 {
     va_list args;
 
     va_start(args, text);
     for (; *text; text++) {
-        if (*text == '%') {
-            for (const WCHAR *c = va_arg(args, const WCHAR *); *c; c++)
-                if (*c == L'&')
+        if (*text == '%' || *text == '^') {
+            const void *arg = va_arg(args, const void *);
+            for (int i = 0;; i++) {
+                WCHAR c = *text == '%' ? ((const WCHAR *)arg)[i] : (BYTE)((const char *)arg)[i];
+                if (!c)
+                    break;
+                if (c == L'&')
                     addtext(b, "&amp;");
-                else if (*c == L'<')
+                else if (c == L'<')
                     addtext(b, "&lt;");
                 else
-                    addchar(b, *c);
+                    addchar(b, c);
+            }
             continue;
         }
         if (*text == '\n')
@@ -57,16 +62,16 @@ static void emit(buffer *b, const char *text, ...)
 }
 
 // The start of either file, up to its root element.
-static void addroot(buffer *b, const WCHAR *element)
+static void addroot(buffer *b, const char *element)
 {
-    emit(b, "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<% revision=\"1.0\" schemaVersion=\"1.0\" "
+    emit(b, "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<^ revision=\"1.0\" schemaVersion=\"1.0\" "
             "xmlns=\"http://schemas.microsoft.com/GroupPolicy/2006/07/PolicyDefinitions\">\n", element);
 }
 
 // One string of the texts; text is XML already.
 static void addstring(admxwriter *w, const WCHAR *id, const char *suffix, buffer *text)
 {
-    emit(&w->strings, "<string id=\"%%\">", id, widen(suffix));
+    emit(&w->strings, "<string id=\"%^\">", id, suffix);
     addbytes(&w->strings, text->data, text->size);
     emit(&w->strings, "</string>\n");
 }
@@ -96,7 +101,7 @@ static int askwindows(admxwriter *w, const dialogboxes *d, int id, buffer *b, co
         *on10 |= (s->listed & ONLY(win10)) != 0;
         // The values of one policy of Windows follow each other.
         if (b && !(named && sametextA(named, p->display)))
-            emit(b, named ? "; %" : lead, widen(p->display));
+            emit(b, named ? "; ^" : lead, p->display);
         named = p->display;
     }
     return outside;
@@ -124,9 +129,9 @@ static const char *supportedon(const admxwriter *w, WORD listed)
 
 // ---- policies --------------------------------------------------------------------
 
-static void addlist(admxwriter *w, const WCHAR *list, const regimage *image)
+static void addlist(admxwriter *w, const char *list, const regimage *image)
 {
-    emit(&w->admx, "<%>\n", list);
+    emit(&w->admx, "<^>\n", list);
     for (int i = 0; i < image->nvalues; i++) {
         const regvalue *v = &image->values[i];
         emit(&w->admx, "<item key=\"%\" valueName=\"%\"><value>", v->key, v->name);
@@ -140,20 +145,20 @@ static void addlist(admxwriter *w, const WCHAR *list, const regimage *image)
         }
         emit(&w->admx, "</value></item>\n");
     }
-    emit(&w->admx, "</%>\n", list);
+    emit(&w->admx, "</^>\n", list);
 }
 
 // One policy in the category given, whose Enabled and Disabled write the
 // records given. The explanation gets a last line when Group Policy leaves
 // some of the values behind. Values under both roots, which no one policy
 // can write, fail the template.
-static void addpolicy(admxwriter *w, const char *name, const char *category, const WCHAR *title,
+static void addpolicy(admxwriter *w, const char *name, const char *category, const char *title,
                       buffer *explain, const regimage *enabled, const regimage *disabled, WORD listed)
 {
     const regvalue *first = enabled->values;
     int outside = 0;
     for (int i = 0; i < enabled->nvalues; i++) {
-        if (enabled->values[i].root != first->root) {
+        if (enabled->values[i].root != first->root && !w->failed) {
             complain("one policy cannot write under both roots: ", widen(name));
             w->failed = 1;
         }
@@ -168,15 +173,15 @@ static void addpolicy(admxwriter *w, const char *name, const char *category, con
     for (WCHAR *c = id; *c; c++)
         if (*c == L'-')
             *c = L'_';
-    emit(&w->admx, "<policy name=\"%\" class=\"%\" displayName=\"$(string.%)\" explainText=\"$(string.%_Help)\" "
-                   "key=\"%\">\n<parentCategory ref=\"%\" />\n<supportedOn ref=\"windows:%\" />\n",
-         id, first->root == HKEY_LOCAL_MACHINE ? L"Machine" : L"User", id, id, first->key, widen(category),
-         widen(supportedon(w, listed)));
-    addlist(w, L"enabledList", enabled);
-    addlist(w, L"disabledList", disabled);
+    emit(&w->admx, "<policy name=\"%\" class=\"^\" displayName=\"$(string.%)\" explainText=\"$(string.%_Help)\" "
+                   "key=\"%\">\n<parentCategory ref=\"^\" />\n<supportedOn ref=\"windows:^\" />\n",
+         id, first->root == HKEY_LOCAL_MACHINE ? "Machine" : "User", id, id, first->key, category,
+         supportedon(w, listed));
+    addlist(w, "enabledList", enabled);
+    addlist(w, "disabledList", disabled);
     emit(&w->admx, "</policy>\n");
     buffer text = {};
-    emit(&text, "%", title);
+    emit(&text, "^", title);
     addstring(w, id, "", &text);
     addstring(w, id, "_Help", explain);
 }
@@ -186,25 +191,25 @@ static void addpolicy(admxwriter *w, const char *name, const char *category, con
 // names each box with Windows' own policies for it.
 static void addpresets(admxwriter *w)
 {
-    const WCHAR *clearall = widen(presetname(npresets - 1));
+    const char *clearall = presetname(npresets - 1);
     int **clear = nostates();
     regimage disabled = {};
-    presetstates(clear, clearall);
+    presetstates(clear, widen(clearall));
     w->walk(clear, &disabled);
     for (int p = 0; p < npresets - 1; p++) {
         int **states = nostates();
         buffer explain = {};
         WORD listed = 0;
         presetstates(states, widen(presetname(p)));
-        emit(&explain, "Sets each restriction below on or off as the quick setting \"%\" and Apply do; off "
-                       "deletes its values. Disabled turns them all off, as % does.\n", presettitles[p], clearall);
+        emit(&explain, "Each restriction below on or off, as the quick setting \"^\" and Apply leave it; off "
+                       "deletes its values. Disabled turns them all off, as ^ does.\n", presettitles[p], clearall);
         for (int d = 0; d < ndialogs; d++)
             for (int i = 0; i < dialogs[d].nboxes; i++) {
                 int on10 = 0, state = states[d][i];
                 if (state == state_alone)
                     continue;
-                emit(&explain, state == state_on ? "\non: %" : "\noff: %", widen(dialogs[d].boxes[i].caption));
-                askwindows(w, &dialogs[d], dialogs[d].boxes[i].id, &explain, " Windows: %", &listed, &on10);
+                emit(&explain, state == state_on ? "\non: ^" : "\noff: ^", dialogs[d].boxes[i].caption);
+                askwindows(w, &dialogs[d], dialogs[d].boxes[i].id, &explain, " Windows: ^", &listed, &on10);
                 if (state == state_on && !on10)
                     emit(&explain, " (not listed for Windows 10)");
             }
@@ -255,8 +260,8 @@ static void addoutside(admxwriter *w)
             keepoutside(&enabled, values, n);
             keepoutside(&disabled, values, n);
             buffer explain = {};
-            emit(&explain, "%: Enabled writes what Apply writes for the ticked box, Disabled deletes it, of the "
-                           "values that Windows' templates do not define:", widen(box->name));
+            emit(&explain, "^: Enabled writes what Apply writes for the ticked box, Disabled deletes it, of the "
+                           "values that Windows' templates do not define:", box->name);
             for (int v = 0; v < enabled.nvalues; v++) {
                 buffer line = {};
                 addvaluepath(&line, &enabled.values[v]);
@@ -265,8 +270,8 @@ static void addoutside(admxwriter *w)
                 emit(&explain, "\n%", textof(&line));
             }
             askwindows(w, &dialogs[d], box->id, &explain, "\n\nApply also writes what these of Windows' own "
-                       "policies write: %", &listed, &on10);
-            addpolicy(w, box->name, "Outside", widen(box->caption), &explain, &enabled, &disabled,
+                       "policies write: ^", &listed, &on10);
+            addpolicy(w, box->name, "Outside", box->caption, &explain, &enabled, &disabled,
                       ownrange.listed);
         }
 }
@@ -286,7 +291,7 @@ int writeadmx(buffer *admx, buffer *adml, recordwalk walk)
         for (int i = 0; i < dialogs[d].nboxes; i++)
             askwindows(&w, &dialogs[d], dialogs[d].boxes[i].id, NULL, NULL, &listed, &on10);
 
-    addroot(&w.admx, L"policyDefinitions");
+    addroot(&w.admx, "policyDefinitions");
     emit(&w.admx, "<policyNamespaces>\n<target prefix=\"tolvane\" namespace=\"Kestrin.Policies.Tolvane\" />\n"
                   "<using prefix=\"windows\" namespace=\"Microsoft.Policies.Windows\" />\n</policyNamespaces>\n"
                   "<resources minRequiredRevision=\"1.0\" />\n<categories>\n");
@@ -295,10 +300,10 @@ int writeadmx(buffer *admx, buffer *adml, recordwalk walk)
         buffer text = {};
         emit(&w.admx, "<category name=\"%\" displayName=\"$(string.%)\"", name, name);
         if (categories[i].parent)
-            emit(&w.admx, ">\n<parentCategory ref=\"%\" />\n</category>\n", widen(categories[i].parent));
+            emit(&w.admx, ">\n<parentCategory ref=\"^\" />\n</category>\n", categories[i].parent);
         else
             emit(&w.admx, " />\n");
-        emit(&text, "%", widen(categories[i].text));
+        emit(&text, "^", categories[i].text);
         addstring(&w, name, "", &text);
     }
     emit(&w.admx, "</categories>\n<policies>\n");
@@ -306,9 +311,9 @@ int writeadmx(buffer *admx, buffer *adml, recordwalk walk)
     addoutside(&w);
     emit(&w.admx, "</policies>\n</policyDefinitions>\n");
 
-    addroot(adml, L"policyDefinitionResources");
-    emit(adml, "<displayName>Tolvane</displayName>\n<description>Tolvane's quick settings and its settings outside "
-               "Windows' templates</description>\n<resources>\n<stringTable>\n");
+    addroot(adml, "policyDefinitionResources");
+    emit(adml, "<displayName>Tolvane</displayName>\n<description>Tolvane's quick settings and its settings "
+               "outside Windows' templates</description>\n<resources>\n<stringTable>\n");
     addbytes(adml, w.strings.data, w.strings.size);
     emit(adml, "</stringTable>\n</resources>\n</policyDefinitionResources>\n");
     *admx = w.admx;
