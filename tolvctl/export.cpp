@@ -114,7 +114,7 @@ int exportcommand(int argc, WCHAR **argv, const usertarget *whom)
         if (code)
             return code;
     } else {
-        static const boxwalk exporting = { NULL, exporttarget };
+        static const boxwalk exporting = { NULL, exporttarget, 0 };
         walkboxes(states, 0, &exporting, &image);
     }
 

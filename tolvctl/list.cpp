@@ -39,8 +39,9 @@ static void showvalue(const boxvalue *bv, shownvalue *s, openkey *open)
     s->full = open->rc == ERROR_FILE_NOT_FOUND ||
               (open->rc == ERROR_SUCCESS && queryvalue(open->handle, &s->value) == ERROR_SUCCESS);
     s->readable = s->full || readvalue(bv->root, key, name, KEY_READ, &s->value, &error);
-    s->passes = s->full && bv->read && s->value.present && s->value.size <= 2048 &&
-                ticks(s->value.type, s->value.data, s->value.size, bv->read->test);
+    // A value that Apply never writes is read without write access.
+    s->passes = (s->full || (bv->read && bv->read->readonly && s->readable)) && bv->read && s->value.present &&
+                s->value.size <= 2048 && ticks(s->value.type, s->value.data, s->value.size, bv->read->test);
 }
 
 
@@ -130,7 +131,7 @@ static void addjsonvalue(buffer *b, const shownvalue *s)
 }
 
 static const char *const tickwords[] = {
-    "ticks on 1", "ticks on 0", "ticks above 3", "ticks above 0xfffffe",
+    "ticks on 1", "ticks on 0", "ticks above 3", "ticks above 0xfffffe", "ticks on 0xb5 or 0xff",
 };
 
 static void addmarkdownbox(buffer *b, const dialogboxes *d, const boxrow *box)
@@ -159,8 +160,8 @@ static void addmarkdownbox(buffer *b, const dialogboxes *d, const boxrow *box)
         addchar(b, L'\\');
         addtext(b, values[i].name);
         addtext(b, "`");
-        if (!values[i].write) {
-            addtext(b, " (read only)");
+        if (!values[i].write || !values[i].write->data) {
+            addtext(b, values[i].write ? " (read; deleted when off)" : " (read only)");
             continue;
         }
         addtext(b, " = ");
@@ -172,6 +173,10 @@ static void addmarkdownbox(buffer *b, const dialogboxes *d, const boxrow *box)
             addtext(b, tickwords[values[i].read->test]);
             addchar(b, L')');
         }
+    }
+    if (box->remark) {
+        addtext(b, "<br>");
+        addtext(b, box->remark);
     }
     addtext(b, " | ");
     addpresetnames(b, d, box->id);
@@ -223,6 +228,11 @@ static void addtextbox(buffer *b, const dialogboxes *d, const boxrow *box, const
     addtext(b, state[2] ? " \"" : "  \"");
     addtext(b, box->caption);
     addtext(b, "\"\r\n");
+    if (box->remark) {
+        addtext(b, "    note: ");
+        addtext(b, box->remark);
+        addtext(b, "\r\n");
+    }
 }
 
 // The JSON of the user whose settings are listed; nothing for the current
@@ -286,7 +296,7 @@ static void listaccount(listing *l, const account *a)
                     adddescription(&out, &s->value);
                 if (!values[v].read)
                     say(", written only");
-                else if (s->readable && !s->full)
+                else if (s->readable && !s->full && !values[v].read->readonly)
                     say(", no full access: the dialog shows it clear");
                 else if (s->value.present)
                     say(s->passes ? ", passes" : ", does not pass");

@@ -196,7 +196,7 @@ static void takeseffect(void)
 
 static int changein(int *const *states, const WCHAR *given, int dryrun, const WCHAR *line)
 {
-    static const boxwalk changing = { NULL, changerecord };
+    static const boxwalk changing = { NULL, changerecord, 0 };
     objectrun r = {};
     buffer before = {}, gptini = {};
     int code = findobject(given, &r.object), sides = 0;

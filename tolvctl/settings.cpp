@@ -187,6 +187,8 @@ static int boxstate(void *context, int id)
 static void writetarget(void *context, const target *tg, int ticked)
 {
     walking *w = (walking *)context;
+    if (tg->keys == keys_kept && !(w->walk->here && keyexists(tg->root, widen(tg->key))))
+        return;
     regvalue v = targetvalue(tg, ticked == state_on);
     w->walk->write(w->context, &v, ticked);
 }
@@ -224,6 +226,33 @@ const char *machinesetting(int *const *states)
                     return alldialogs[d].boxes[i].name;
         }
     return NULL;
+}
+
+void notemachinewide(int *const *states)
+{
+    for (int d = 0; d < COUNT(alldialogs); d++)
+        for (int i = 0; i < alldialogs[d].nboxes; i++) {
+            boxvalue values[maxboxvalues];
+            int n = states[d][i] == state_off ? boxvalues(&alldialogs[d], alldialogs[d].boxes[i].id, values,
+                                                          maxboxvalues) : 0;
+            for (int v = 0; v < n; v++) {
+                regvalue now;
+                DWORD error;
+                if (!values[v].read || !values[v].read->readonly ||
+                    !readvalue(values[v].root, widen(values[v].key), widen(values[v].name), KEY_QUERY_VALUE,
+                               &now, &error) ||
+                    !now.present || !ticks(now.type, now.data, now.size, values[v].read->test))
+                    continue;
+                addverb("note");
+                addvaluepath(&out, &now);
+                say(" = ");
+                adddescription(&out, &now);
+                say(" still restricts every user of this machine: ");
+                say(alldialogs[d].boxes[i].name);
+                say(" reads on; tolvctl does not change the machine's value");
+                sayline();
+            }
+        }
 }
 
 // ---- what a backup keeps -------------------------------------------------------------

@@ -57,14 +57,23 @@ int presetstates(int **states, const WCHAR *preset);
 // preparation of Set Restrictions goes before its values, as the dialog's
 // Apply does: addkey() gets each key under HKEY_CURRENT_USER that it makes
 // sure of.
+// A walk of this machine's registry passes a value that Apply writes only
+// where its key is when its key is not there; a walk for other machines
+// (export) passes it always.
 struct boxwalk {
     void (*addkey)(void *context, HKEY root, const WCHAR *key);
     void (*write)(void *context, const regvalue *v, int state);
+    int  here;
 };
 void walkboxes(int *const *states, int prepare, const boxwalk *walk, void *context);
 
 // Everything that the two dialogs read, write or make.
 void touchall(touched *t);
+
+// For each box turned off that a value which Apply never writes (the
+// machine-wide copy of a user policy) still ticks, a "note" line that says
+// so: the box reads on again, whatever was deleted.
+void notemachinewide(int *const *states);
 
 // ---- Windows' word: what its policy templates say of each value ----------------------
 
