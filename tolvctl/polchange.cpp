@@ -203,7 +203,7 @@ static int changein(int *const *states, const WCHAR *given, int dryrun, const WC
 
     if (code)
         return code;
-    if (!takessettings(&r.object, states))
+    if (!objecthere(&r.object) || !takessettings(&r.object, states))
         return 2;
     // Every file read and checked first.
     for (int i = 0; i < npolicysides; i++) {

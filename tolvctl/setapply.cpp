@@ -85,6 +85,7 @@ static int changestates(int *const *states, int prepare, const options *o)
         if (done > code)
             code = done;
     }
+    notewindows(changedvalues());
     dryrunend(o->dryrun);
     return code;
 }

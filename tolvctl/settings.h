@@ -85,5 +85,14 @@ int runningwindows(void);
 // Whether the templates list the running Windows for the value: 1 or 0, or
 // -1 when no template defines it.
 int listedhere(const winpolicy *w);
+// The running Windows by name: "Windows 10".
+const char *runningname(void);
+// Whether the templates define a value that the box writes but list none
+// of them for the running Windows; then b gets their supportedOn texts,
+// each quoted, joined by "; ".
+int unlistedhere(const dialogboxes *d, int id, buffer *b);
+// After the change lines: a "note" line for each setting whose values
+// changed and that the templates do not list for the running Windows.
+void notewindows(const regimage *changed);
 
 #endif
