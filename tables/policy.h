@@ -38,12 +38,22 @@ const char shell_advanced[]         = "Software\\Microsoft\\Windows\\CurrentVers
 
 // How a value read at open decides its box: it must be a REG_DWORD of at
 // least four bytes whose first four, as an unsigned number, pass the test.
-enum ticktest { tick_eq1, tick_eq0, tick_gt3, tick_gtfffffe };
+// tick_autoplay passes the two numbers with which Windows turns Autoplay
+// off: 0xB5 (CD-ROM and removable drives) and 0xFF (all drives).
+enum ticktest { tick_eq1, tick_eq0, tick_gt3, tick_gtfffffe, tick_autoplay };
+
+// Who makes the key of a value that Apply sets.
+enum keyrule {
+    keys_ready,             // there already, or made by the key preparation
+    keys_made,              // made by Apply itself when it sets the value
+    keys_kept,              // never made: the value is written only where its key is
+};
 
 struct boxrow {             // one check box, in template order
     int         id;
     const char *name;       // short and stable, for the command line
     const char *caption;    // the box's text in its template
+    const char *remark;     // what tolvctl list adds about it, or NULL
 };
 
 struct readrow {            // one value read when a dialog opens
@@ -52,13 +62,16 @@ struct readrow {            // one value read when a dialog opens
     const char *key;        // a policy_... constant or a literal path
     const char *name;       // value name
     ticktest    test;
+    BYTE        readonly;   // read without write access: Apply never writes it
 };
 
 struct target {             // one value that Apply sets or deletes
     HKEY        root;
     const char *key;
     const char *name;
-    const char *data;       // hexadecimal text written as REG_DWORD when ticked
+    const char *data;       // hexadecimal text written as REG_DWORD when ticked;
+                            // NULL: deleted when clear, left alone when ticked
+    keyrule     keys;
 };
 
 struct applyrow {           // one step of Apply, decided by one box
@@ -86,6 +99,13 @@ struct policydialog {       // the tables of one dialog
 };
 
 #define COUNT(a) ((int)(sizeof(a) / sizeof((a)[0])))
+
+// The rows leave their last members out where they are 0 or NULL: no
+// remark, read with full access, a key that is there. (Default member
+// initializers would say the same, but would make the tables code that
+// runs at start-up, which tolvctl's own entry point never runs.)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 // ---- both dialogs ------------------------------------------------------------
 
@@ -144,7 +164,7 @@ static const readrow tweakreads[] = {
     { 1002, HKCU, policy_explorer,  "ClearRecentDocsOnExit",                   tick_eq1 },
     { 1034, HKCU, policy_explorer,  "NoAutoUpdate",                            tick_eq1 },
     { 1034, HKCU, policy_explorer,  "NoWindowsUpdate",                         tick_eq1 },
-    { 1001, HKCU, policy_explorer,  "NoDriveTypeAutoRun",                      tick_eq1 },
+    { 1001, HKCU, policy_explorer,  "NoDriveTypeAutoRun",                      tick_autoplay },
     { 1003, HKCU, policy_explorer,  "NoRecentDocsMenu",                        tick_eq1 },
     { 1098, HKCU, policy_explorer,  "NoWinKeys",                               tick_eq1 },
     { 1091, HKCU, policy_explorer,  "NoTrayItemDisplay",                       tick_eq1 },
@@ -153,7 +173,7 @@ static const readrow tweakreads[] = {
     { 1095, HKLM, shell_explorer,   "AlwaysUnloadDll",                         tick_eq1 },
     { 1097, HKCU, shell_advanced,   "HideFileExt",                             tick_eq1 },
     { 1096, HKCU, shell_advanced,   "ShowSuperHidden",                         tick_eq1 },
-    { 1100, HKCU, policy_ms_winapp, "VDMDisallowed",                           tick_eq1 },
+    { 1100, HKLM, policy_ms_winapp, "VDMDisallowed",                           tick_eq1 },
 };
 
 static const keyrow tweaktests[] = {
@@ -161,28 +181,30 @@ static const keyrow tweaktests[] = {
     { policy_network,  "Network" },
 };
 
-// "NoTrayItemsDisplay" is read above but never written.
+// Windows reads "NoTrayItemsDisplay"; earlier versions wrote
+// "NoTrayItemDisplay", which no Windows reads: a clear box deletes it too.
 static const applyrow tweakapplies[] = {
-    // id     root  key               value name                                 data
-    { 1001, {{ HKCU, policy_explorer,  "NoDriveTypeAutoRun",                      "1" }}},
+    // id     root  key               value name                                 data  key
+    { 1001, {{ HKCU, policy_explorer,  "NoDriveTypeAutoRun",                      "ff" }}},
     { 1088, {{ HKCU, policy_explorer,  "NoInstrumentation",                       "1" }}},
     { 1002, {{ HKCU, policy_explorer,  "ClearRecentDocsOnExit",                   "1" }}},
     { 1003, {{ HKCU, policy_explorer,  "NoRecentDocsMenu",                        "1" }}},
-    { 1099, {{ HKCU, policy_nonenum,   "{645FF040-5081-101B-9F08-00AA002F954E}",  "1" }}},
+    { 1099, {{ HKCU, policy_nonenum,   "{645FF040-5081-101B-9F08-00AA002F954E}",  "1", keys_made }}},
     { 1089, {{ HKCU, policy_explorer,  "MemCheckBoxInRunDlg",                     "1" }}},
     { 1092, {{ HKCU, policy_explorer,  "NoSMBalloonTip",                          "1" }}},
     { 1090, {{ HKCU, policy_explorer,  "NoStartMenuMFUprogramsList",              "1" }}},
     { 1093, {{ HKCU, policy_explorer,  "HideClock",                               "1" }}},
-    { 1091, {{ HKCU, policy_explorer,  "NoTrayItemDisplay",                       "1" }}},
+    { 1091, {{ HKCU, policy_explorer,  "NoTrayItemsDisplay",                      "1" },
+             { HKCU, policy_explorer,  "NoTrayItemDisplay",                       NULL }}},
     { 1087, {{ HKCU, policy_explorer,  "NoThumbnailCache",                        "1" }}},
     { 1094, {{ HKCU, policy_explorer,  "GreyMSIAds",                              "1" }}},
     { 1098, {{ HKCU, policy_explorer,  "NoWinKeys",                               "1" }}},
-    { 1100, {{ HKCU, policy_ms_winapp, "VDMDisallowed",                           "1" }}},
+    { 1100, {{ HKLM, policy_ms_winapp, "VDMDisallowed",                           "1", keys_made }}},
     { 1095, {{ HKLM, shell_explorer,   "AlwaysUnloadDll",                         "1" }}},
     { 1096, {{ HKCU, shell_advanced,   "ShowSuperHidden",                         "1" }}},
     { 1097, {{ HKCU, shell_advanced,   "HideFileExt",                             "1" }}},
     { 1004, {{ HKLM, system_ccs_mm,    "ClearPageFileAtShutdown",                 "1" },
-             { HKLM, system_ccs001_mm, "ClearPageFileAtShutdown",                 "1" }}},
+             { HKLM, system_ccs001_mm, "ClearPageFileAtShutdown",                 "1", keys_kept }}},
     { 1034, {{ HKCU, policy_explorer,  "NoWindowsUpdate",                         "1" },
              { HKCU, policy_explorer,  "NoAutoUpdate",                            "1" }}},
 };
@@ -228,7 +250,10 @@ static const boxrow restrictboxes[] = {
     { 1075, "no-add-printer",             "Restrict adding local/network printers." },
     { 1076, "no-delete-printer",          "Restrict deleting local/network printers." },
     { 1079, "no-removable-media-installs", "Disable installation of programs from removable media." },
-    { 1080, "always-install-elevated",    "Always install programs with high privilege." },
+    { 1080, "always-install-elevated",    "Always install programs with high privilege.",
+      "Windows Installer elevates only when this user value and the computer's own AlwaysInstallElevated "
+      "are both 1; Tolvane writes the user value alone, since the pair lets any user install with system "
+      "rights" },
     { 1081, "no-admin-network-settings",  "Prohibit administrators from network settings." },
     { 1083, "no-proxy-changes",           "Restrict changing proxy settings from iexplorer." },
     { 1084, "no-advanced-tcpip",          "Disable configuring advanced TCP/IP settings." },
@@ -241,8 +266,9 @@ static const boxrow restrictboxes[] = {
     { 1087, "no-homepage-changes",        "Disable homepage settings changes of iexplorer." },
 };
 
-// Set Restrictions. The printer boxes show the machine-wide value but
-// write the user's; "DisableRegistryTools" stands under two keys.
+// Set Restrictions. The printer boxes tick on the user's value, which Apply
+// writes, or on the machine-wide one, which it never changes and reads
+// without write access; "DisableRegistryTools" stands under two keys.
 static const readrow restrictreads[] = {
     // id   root  key                     value name                      test
     { 1009, HKCU, policy_explorer,        "NoFolderOptions",              tick_eq1 },
@@ -260,8 +286,10 @@ static const readrow restrictreads[] = {
     { 1067, HKCU, policy_explorer,        "NoManageMyComputerVerb",       tick_eq1 },
     { 1073, HKCU, policy_explorer,        "NoSharedDocuments",            tick_eq1 },
     { 1074, HKCU, policy_ms_mmc,          "RestrictAuthorMode",           tick_eq1 },
-    { 1075, HKLM, policy_explorer,        "NoAddPrinter",                 tick_eq1 },
-    { 1076, HKLM, policy_explorer,        "NoDeletePrinter",              tick_eq1 },
+    { 1075, HKCU, policy_explorer,        "NoAddPrinter",                 tick_eq1 },
+    { 1075, HKLM, policy_explorer,        "NoAddPrinter",                 tick_eq1, 1 },
+    { 1076, HKCU, policy_explorer,        "NoDeletePrinter",              tick_eq1 },
+    { 1076, HKLM, policy_explorer,        "NoDeletePrinter",              tick_eq1, 1 },
     { 1020, HKCU, policy_system,          "NoDispBackgroundPage",         tick_eq1 },
     { 1022, HKCU, policy_system,          "NoDispAppearancePage",         tick_eq1 },
     { 1023, HKCU, policy_system,          "NoDispSettingsPage",           tick_eq1 },
@@ -282,7 +310,7 @@ static const readrow restrictreads[] = {
     { 1018, HKCU, policy_explorer,        "NoInternetIcon",               tick_eq1 },
     { 1085, HKCU, policy_ms_winnet,       "NC_NewConnectionWizard",       tick_eq0 },
     { 1072, HKCU, policy_ms_winnet,       "NC_DeleteAllUserConnection",   tick_eq0 },
-    { 1083, HKCU, policy_ms_iexplorer,    "Proxy",                        tick_eq0 },
+    { 1083, HKCU, policy_ms_iexplorer,    "Proxy",                        tick_eq1 },
     { 1084, HKCU, policy_ms_winnet,       "NC_AllowAdvancedTCPIPConfig",  tick_eq0 },
     { 1081, HKCU, policy_ms_winnet,       "NC_EnableAdminProhibits",      tick_eq1 },
     { 1071, HKCU, policy_ms_winnet,       "NC_RasConnect",                tick_eq0 },
@@ -338,14 +366,14 @@ static const applyrow restrictapplies[] = {
     { 1071, {{ HKCU, policy_ms_winnet,       "NC_RasConnect",                "0" }}},
     { 1072, {{ HKCU, policy_ms_winnet,       "NC_DeleteAllUserConnection",   "0" }}},
     { 1081, {{ HKCU, policy_ms_winnet,       "NC_EnableAdminProhibits",      "1" }}},
-    { 1077, {{ HKCU, policy_ms_iexplorer,    "History",                      "1" }}},
-    { 1083, {{ HKCU, policy_ms_iexplorer,    "Proxy",                        "1" }}},
-    { 1087, {{ HKCU, policy_ms_iexplorer,    "HomePage",                     "1" }}},
+    { 1077, {{ HKCU, policy_ms_iexplorer,    "History",                      "1", keys_made }}},
+    { 1083, {{ HKCU, policy_ms_iexplorer,    "Proxy",                        "1", keys_made }}},
+    { 1087, {{ HKCU, policy_ms_iexplorer,    "HomePage",                     "1", keys_made }}},
     { 1084, {{ HKCU, policy_ms_winnet,       "NC_AllowAdvancedTCPIPConfig",  "0" }}},
     { 1069, {{ HKCU, policy_network,         "NoEntireNetwork",              "1" }}},
     { 1051, {{ HKCU, policy_system,          "DisableRegistryTools",         "1" },
              { HKCU, policy_base,            "DisableRegistryTools",         "1" }}},
-    { 1027, {{ HKCU, policy_uninstall,       "NoAddRemovePrograms",          "1" }}},
+    { 1027, {{ HKCU, policy_uninstall,       "NoAddRemovePrograms",          "1", keys_made }}},
     { 1028, {{ HKCU, policy_explorer,        "NoViewOnDrive",                "4" }}},
     { 1037, {{ HKCU, policy_explorer,        "NoDrives",                     "ffffffff" }}},
 };
@@ -418,6 +446,8 @@ static const dialogboxes alldialogs[] = {
     { "restrict", "Set Restrictions.", &restrictdialog, restrictboxes, COUNT(restrictboxes) },
 };
 
+#pragma GCC diagnostic pop
+
 // ---- the walks -------------------------------------------------------------------
 
 // The tick test of one value as read: type, data and the number of bytes.
@@ -433,6 +463,7 @@ inline int ticks(DWORD type, const BYTE *data, DWORD size, ticktest test)
     case tick_eq0:      return value == 0;
     case tick_gt3:      return value > 3;
     case tick_gtfffffe: return value > 0xFFFFFE;
+    case tick_autoplay: return value == 0xB5 || value == 0xFF;
     }
     return 0;
 }
@@ -453,9 +484,9 @@ inline void walkprepare(const policydialog *pd, void *context,
 }
 
 // Walks the apply list in its order. state() gives each row's box as 1
-// (ticked: every target is set), 0 (clear: every target is deleted) or -1
-// (the row is left alone); write() then acts on each of the row's targets,
-// in the row's order.
+// (ticked: every target with data is set), 0 (clear: every target is
+// deleted) or -1 (the row is left alone); write() then acts on each of the
+// row's targets, in the row's order.
 inline void walkapply(const policydialog *pd, void *context,
                       int (*state)(void *context, int id),
                       void (*write)(void *context, const target *t, int ticked))
@@ -466,7 +497,8 @@ inline void walkapply(const policydialog *pd, void *context,
         if (ticked < 0)
             continue;
         for (int t = 0; t < COUNT(row->targets) && row->targets[t].name; t++)
-            write(context, &row->targets[t], ticked);
+            if (!ticked || row->targets[t].data)
+                write(context, &row->targets[t], ticked);
     }
 }
 

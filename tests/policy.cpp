@@ -4,6 +4,7 @@
 #include <set>
 #include <stdio.h>
 #include <gtest/gtest.h>
+#include "tool.h"
 #include "varrowen.h"
 
 std::vector<std::string> libcalls;
@@ -119,6 +120,7 @@ regsnapshot snapshot()
     walk(HKEY_CURRENT_USER, "Software\\Policies", &reg);
     walk(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer", &reg, false);
     walk(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies", &reg);
+    walk(HKEY_LOCAL_MACHINE, "SOFTWARE\\Policies", &reg);
     walk(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", &reg);
     walk(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet001", &reg);
     return reg;
@@ -141,9 +143,21 @@ void applymodel(regsnapshot *reg, const std::vector<std::string> &testopened,
     for (const char *leaf : { "AppCompat", "Installer", "Network Connections", "System" })
         makekey("Software\\Policies\\Microsoft\\Windows", leaf);
     for (auto &v : values) {
+        bool tick = std::count(ticked.begin(), ticked.end(), v.id);
+        if (tick && v.how == deletedonly)
+            continue;
+        // A made key comes with its missing parents, as far as the
+        // snapshot goes.
+        for (size_t at = 0; tick && v.how == keymade && at != std::string::npos;) {
+            at = std::string(v.key).find('\\', at + 1);
+            std::string part = std::string(v.key).substr(0, at);
+            for (const char *top : { "Software\\Policies", "Software\\Microsoft\\Windows\\CurrentVersion" })
+                if (part.size() >= strlen(top) && !_strnicmp(part.c_str(), top, strlen(top)))
+                    (*reg)[keyentry(v.root, part.c_str())] = "";
+        }
         if (!reg->count(keyentry(v.root, v.key)))
             continue;
-        if (std::count(ticked.begin(), ticked.end(), v.id))
+        if (tick)
             (*reg)[valueentry(v.root, v.key, v.name)] = dwordentry(v.data);
         else
             reg->erase(valueentry(v.root, v.key, v.name));
@@ -154,6 +168,95 @@ void clearvalues(const std::vector<policyvalue> &values)
 {
     for (auto &v : values)
         regdelete(v.root, v.key, v.name);
+}
+
+// ---- round trips ------------------------------------------------------------------
+
+// The values that do not hold what a tick of box ticked (0: none) leaves:
+// its data for each of its values that Apply sets, absent for the rest. A
+// hive other than the current user's holds the HKEY_CURRENT_USER values.
+static std::string wrongvalues(const std::vector<policyvalue> &values, int ticked, const std::string &hive)
+{
+    std::string wrong;
+    for (auto &v : values) {
+        HKEY root = v.root;
+        std::string key = v.key;
+        if (root == HKEY_CURRENT_USER && !hive.empty()) {
+            root = HKEY_USERS;
+            key = hive + "\\" + key;
+        }
+        long long want = v.id == ticked && v.how != deletedonly && v.how != keykept ? (long long)v.data : -1;
+        if (reggetdword(root, key.c_str(), v.name) != want)
+            wrong += std::string(v.key) + "\\" + v.name + " ";
+    }
+    return wrong;
+}
+
+static void startclear(const std::vector<policyvalue> &values, const std::string &sid)
+{
+    clearvalues(values);
+    for (auto &v : values)
+        if (v.how == keymade || v.how == keykept) {
+            regwipe(v.root, v.key);
+            if (v.root == HKEY_CURRENT_USER)
+                regwipe(HKEY_USERS, (sid + "\\" + v.key).c_str());
+        } else if (v.root == HKEY_CURRENT_USER) {
+            regdelete(HKEY_USERS, (sid + "\\" + v.key).c_str(), v.name);
+        }
+}
+
+// The state that tolvctl list --json gives a box of the dialog.
+static std::string liststate(const std::string &json, const char *dialog, int id)
+{
+    size_t at = json.find("\"dialog\": \"" + std::string(dialog) + "\", \"id\": " + std::to_string(id) + ",");
+    at = at == std::string::npos ? at : json.find("\"state\": \"", at);
+    return at == std::string::npos ? "" : json.substr(at + 10, json.find('"', at + 10) - at - 10);
+}
+
+void roundtrip(int templ, DLGPROC proc, int apply, const char *dialog, const std::vector<policyvalue> &values,
+               const std::string &sid)
+{
+    std::set<int> ids;
+    for (auto &v : values)
+        ids.insert(v.id);
+    // The logged-on user: a profile and a hive in place, nothing more.
+    std::string profile = std::string("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\") + sid;
+    regput(HKEY_LOCAL_MACHINE, profile.c_str(), "ProfileImagePath", REG_SZ, "C:\\users\\tlvround",
+           sizeof "C:\\users\\tlvround");
+    regput(HKEY_USERS, (sid + "\\Software").c_str(), NULL, REG_NONE, NULL, 0);
+    auto reopened = [&] {
+        HWND dlg = opendialog(templ, proc);
+        std::vector<int> ticked = tickedboxes(dlg, values);
+        DestroyWindow(dlg);
+        return ticked;
+    };
+    for (int id : ids) {
+        SCOPED_TRACE(id);
+        const std::vector<int> one = { id }, none;
+        startclear(values, sid);
+        for (const std::vector<int> *boxes : { &one, &none }) {
+            HWND dlg = opendialog(templ, proc);
+            setboxes(dlg, values, *boxes);
+            press(dlg, proc, apply);
+            DestroyWindow(dlg);
+            EXPECT_EQ("", wrongvalues(values, boxes->empty() ? 0 : id, "")) << "dialog";
+            EXPECT_EQ(*boxes, reopened()) << "dialog";
+        }
+        std::string setting = " " + std::string(dialog) + "." + std::to_string(id);
+        for (const std::vector<int> *boxes : { &one, &none }) {
+            const char *state = boxes->empty() ? "off" : "on";
+            ran r = tolvctl("set" + setting + "=" + state);
+            EXPECT_EQ(0u, r.code) << r.out << r.err;
+            EXPECT_EQ("", wrongvalues(values, boxes->empty() ? 0 : id, "")) << "tolvctl";
+            EXPECT_EQ(*boxes, reopened()) << "tolvctl";
+            r = tolvctl("set" + setting + "=" + state + " --user " + sid);
+            EXPECT_EQ(0u, r.code) << r.out << r.err;
+            EXPECT_EQ("", wrongvalues(values, boxes->empty() ? 0 : id, sid)) << "tolvctl --user";
+            EXPECT_EQ(state, liststate(tolvctl("list --json --user " + sid).out, dialog, id)) << "tolvctl --user";
+        }
+    }
+    regwipe(HKEY_LOCAL_MACHINE, profile.c_str());
+    regwipe(HKEY_USERS, sid.c_str());
 }
 
 // ---- dialogs ----------------------------------------------------------------------

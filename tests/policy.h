@@ -25,12 +25,17 @@ extern std::vector<std::string> libcalls;
 extern bool recording;
 
 // One value that a box sets (to data) when ticked and deletes when clear.
+// Apply makes the key of a made value, with its parents, before it sets
+// it; a value only deleted is left alone when the box is ticked; one kept
+// where its key is is never given a key.
+enum { keyprepared, keymade, deletedonly, keykept };
 struct policyvalue {
     int id;
     HKEY root;
     const char *key;
     const char *name;
     DWORD data;
+    int how = keyprepared;
 };
 
 // Every key and value below the keys that the dialogs touch and their
@@ -44,12 +49,22 @@ std::string dwordentry(DWORD value);
 
 // What an Apply must do to the registry: the keys made sure of (each created
 // only where its parent exists), then each value set or deleted in order,
-// where its key exists.
+// where its key exists or is made.
 void applymodel(regsnapshot *reg, const std::vector<std::string> &testopened,
                 const std::vector<policyvalue> &values, const std::vector<int> &ticked);
 
 // Deletes every value of the list.
 void clearvalues(const std::vector<policyvalue> &values);
+
+// Every box of a dialog (template templ, procedure proc, Apply button
+// apply, named dialog as tolvctl names it), one at a time: ticked, Apply,
+// reopened ticked; cleared, Apply, reopened clear. Through the dialog,
+// through tolvctl for the current user and through tolvctl --user for the
+// logged-on user whose hive stands under HKEY_USERS\sid. After each step
+// the values hold exactly the data of the ticked box and nothing else.
+// The keys that Apply makes, and those kept, are missing at the start.
+void roundtrip(int templ, DLGPROC proc, int apply, const char *dialog, const std::vector<policyvalue> &values,
+               const std::string &sid);
 
 // The dialog created modeless (and hidden) from its template and procedure:
 // its boxes show the registry as read at open.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <set>
 #include "policy.h"
+#include "tool.h"
 
 static const char *pb = POLICIES;
 static const char *pe = POLICIES "\\Explorer";
@@ -55,17 +56,18 @@ static const std::vector<policyvalue> values = {
     { 1071, HKCU, winnet, "NC_RasConnect", 0 },
     { 1072, HKCU, winnet, "NC_DeleteAllUserConnection", 0 },
     { 1081, HKCU, winnet, "NC_EnableAdminProhibits", 1 },
-    { 1077, HKCU, ie, "History", 1 },
-    { 1083, HKCU, ie, "Proxy", 1 },
-    { 1087, HKCU, ie, "HomePage", 1 },
+    { 1077, HKCU, ie, "History", 1, keymade },
+    { 1083, HKCU, ie, "Proxy", 1, keymade },
+    { 1087, HKCU, ie, "HomePage", 1, keymade },
     { 1084, HKCU, winnet, "NC_AllowAdvancedTCPIPConfig", 0 },
     { 1069, HKCU, pnet, "NoEntireNetwork", 1 },
     { 1051, HKCU, ps, "DisableRegistryTools", 1 },
     { 1051, HKCU, pb, "DisableRegistryTools", 1 },
-    { 1027, HKCU, unin, "NoAddRemovePrograms", 1 },
+    { 1027, HKCU, unin, "NoAddRemovePrograms", 1, keymade },
     { 1028, HKCU, pe, "NoViewOnDrive", 4 },
     { 1037, HKCU, pe, "NoDrives", 0xffffffff },
 };
+
 
 static std::vector<int> allboxes()
 {
@@ -114,8 +116,8 @@ TEST_F(restrict, tick_tests_at_their_edges)
         { HKCU, pe, "NoDrives", 0x00FFFFFF, 1037 },
         { HKCU, pe, "NoDrives", 0x80000000, 1037 },
         { HKCU, pe, "NoDrives", 0xFFFFFFFF, 1037 },
-        { HKCU, ie, "Proxy", 0, 1083 },
-        { HKCU, ie, "Proxy", 1, 0 },
+        { HKCU, ie, "Proxy", 0, 0 },
+        { HKCU, ie, "Proxy", 1, 1083 },
         { HKCU, winnet, "NC_RasConnect", 0, 1071 },
         { HKCU, winnet, "NC_RasConnect", 1, 0 },
         { HKCU, winnet, "NC_NewConnectionWizard", 0, 1085 },
@@ -126,9 +128,9 @@ TEST_F(restrict, tick_tests_at_their_edges)
         { HKCU, ps, "DisableRegistryTools", 1, 1051 },
         { HKCU, pb, "DisableRegistryTools", 1, 1051 },
         { HKLM, pe, "NoAddPrinter", 1, 1075 },
-        { HKCU, pe, "NoAddPrinter", 1, 0 },
+        { HKCU, pe, "NoAddPrinter", 1, 1075 },
         { HKLM, pe, "NoDeletePrinter", 1, 1076 },
-        { HKCU, pe, "NoDeletePrinter", 1, 0 },
+        { HKCU, pe, "NoDeletePrinter", 1, 1076 },
     };
     for (auto &row : rows) {
         SCOPED_TRACE(std::string(row.name) + " " + std::to_string(row.value));
@@ -216,22 +218,35 @@ TEST_F(restrict, particular_boxes_round_trip)
         DestroyWindow(dlg);
         return reopened;
     };
-    // Proxy: ticked on 0, written as 1, so it opens clear and the next
-    // Apply deletes it.
-    EXPECT_EQ(std::vector<int>(), cycle({ 1083 }));
+    auto clearall = [] {
+        HWND dlg = opendialog(103, dlgrestrictproc);
+        setboxes(dlg, values, {});
+        press(dlg, dlgrestrictproc, 1000);
+        DestroyWindow(dlg);
+    };
+    // Proxy: written as 1 and ticked on 1, so it opens ticked again.
+    EXPECT_EQ(std::vector<int>{ 1083 }, cycle({ 1083 }));
     EXPECT_EQ(1, reggetdword(HKCU, ie, "Proxy"));
-    cycle({});
+    clearall();
     EXPECT_EQ(-1, reggetdword(HKCU, ie, "Proxy"));
 
-    // Printers: written for the user, shown from the machine.
-    EXPECT_EQ(std::vector<int>(), cycle({ 1075, 1076 }));
+    // Printers: written for the user, shown from the user's value or the
+    // machine's.
+    EXPECT_EQ((std::vector<int>{ 1075, 1076 }), cycle({ 1075, 1076 }));
     EXPECT_EQ(1, reggetdword(HKCU, pe, "NoAddPrinter"));
     EXPECT_EQ(1, reggetdword(HKCU, pe, "NoDeletePrinter"));
     EXPECT_EQ(-1, reggetdword(HKLM, pe, "NoAddPrinter"));
-    cycle({});
+    clearall();
     EXPECT_EQ(-1, reggetdword(HKCU, pe, "NoAddPrinter"));
     EXPECT_EQ(-1, reggetdword(HKCU, pe, "NoDeletePrinter"));
     regputdword(HKLM, pe, "NoAddPrinter", 1);
+    // The machine's key is read with read access alone: a user who may not
+    // write it still sees the box ticked.
+    regreadonly(HKLM, pe, true);
+    HWND ro = opendialog(103, dlgrestrictproc);
+    EXPECT_EQ(std::vector<int>{ 1075 }, tickedboxes(ro, values));
+    DestroyWindow(ro);
+    regreadonly(HKLM, pe, false);
     EXPECT_EQ(std::vector<int>{ 1075 }, cycle({}));
     EXPECT_EQ(1, reggetdword(HKCU, pe, "NoAddPrinter"));
     EXPECT_EQ(1, reggetdword(HKLM, pe, "NoAddPrinter"));
@@ -254,11 +269,44 @@ TEST_F(restrict, particular_boxes_round_trip)
     EXPECT_EQ(-1, reggetdword(HKCU, pe, "NoFind"));
     EXPECT_EQ(-1, reggetdword(HKCU, pe, "NoShellSearchButton"));
 
-    // Without the Internet Explorer key nothing is written for its boxes.
+    // Apply makes the keys that the preparation does not: the Internet
+    // Explorer boxes and "Add or Remove Programs" reopen ticked.
     regwipe(HKCU, "Software\\Policies\\Microsoft\\Internet Explorer");
-    std::vector<int> reopened = cycle({ 1077, 1083, 1087 });
-    EXPECT_EQ(0, std::count(reopened.begin(), reopened.end(), 1077) + std::count(reopened.begin(), reopened.end(), 1087));
-    EXPECT_FALSE(regkeyexists(HKCU, ie));
+    regwipe(HKCU, unin);
+    std::vector<int> reopened = cycle({ 1027, 1077, 1083, 1087 });
+    EXPECT_EQ(4, std::count_if(reopened.begin(), reopened.end(),
+                               [](int id) { return id == 1027 || id == 1077 || id == 1083 || id == 1087; }));
+}
+
+TEST_F(restrict, every_box_round_trips)
+{
+    roundtrip(103, dlgrestrictproc, 1000, "restrict", values, "S-1-5-21-7-7-7-1103");
+}
+
+// An account that has none of the keys that the preparation leaves out:
+// after School every restriction that it ticks is there, through the
+// dialog and through tolvctl in an empty hive.
+TEST_F(restrict, school_on_a_new_account)
+{
+    regwipe(HKCU, unin);
+    regwipe(HKCU, "Software\\Policies\\Microsoft\\Internet Explorer");
+    HWND dlg = opendialog(103, dlgrestrictproc);
+    press(dlg, dlgrestrictproc, 1107);
+    press(dlg, dlgrestrictproc, 1000);
+    DestroyWindow(dlg);
+    const std::string sid = "S-1-5-21-7-7-7-1104";
+    std::string profile = std::string("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\") + sid;
+    regput(HKLM, profile.c_str(), "ProfileImagePath", REG_SZ, "C:\\users\\tlvnew", sizeof "C:\\users\\tlvnew");
+    regput(HKEY_USERS, sid.c_str(), NULL, REG_NONE, NULL, 0);
+    EXPECT_EQ(0u, tolvctl("apply school --user " + sid).code);
+    for (auto &v : values) {
+        bool ticked = std::count(school.begin(), school.end(), v.id);
+        EXPECT_EQ(ticked ? (long long)v.data : -1, reggetdword(v.root, v.key, v.name)) << v.name;
+        EXPECT_EQ(ticked ? (long long)v.data : -1, reggetdword(HKEY_USERS, (sid + "\\" + v.key).c_str(), v.name))
+            << v.name;
+    }
+    regwipe(HKLM, profile.c_str());
+    regwipe(HKEY_USERS, sid.c_str());
 }
 
 TEST_F(restrict, presets)
@@ -327,7 +375,7 @@ TEST_F(restrict, library_calls_follow_the_tables)
               " NC_NewConnectionWizard NC_DeleteAllUserConnection Proxy NC_AllowAdvancedTCPIPConfig"
               " NC_EnableAdminProhibits NC_RasConnect NoEntireNetwork History HomePage DisableCMD ", reads);
     ASSERT_EQ(45u, libcalls.size());
-    EXPECT_EQ(std::string("query2 HKLM\\") + pe + "\\NoAddPrinter", libcalls[15]);
+    EXPECT_EQ(std::string("query2 HKCU\\") + pe + "\\NoAddPrinter", libcalls[15]);
     EXPECT_EQ(std::string("query2 HKCU\\") + ps + "\\DisableRegistryTools", libcalls[28]);
     EXPECT_EQ(std::string("query2 HKCU\\") + pb + "\\DisableRegistryTools", libcalls[29]);
 
@@ -354,6 +402,8 @@ TEST_F(restrict, library_calls_follow_the_tables)
         char data[16];
         for (auto &v : values) {
             sprintf(data, "=%lx", v.data);
+            if (tick && v.how == keymade)
+                expected.push_back("addkey HKCU\\" + std::string(v.key));
             expected.push_back((tick ? "set HKCU\\" : "delete HKCU\\") + std::string(v.key) + "\\" + v.name +
                                (tick ? data : ""));
         }

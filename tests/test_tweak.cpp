@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include "policy.h"
+#include "tool.h"
 
 static const char *pe = POLICIES "\\Explorer";
 static const char *pn = POLICIES "\\NonEnum";
@@ -15,28 +16,30 @@ static const char *bin = "{645FF040-5081-101B-9F08-00AA002F954E}";
 
 // What each box writes, in the order Apply writes it.
 static const std::vector<policyvalue> values = {
-    { 1001, HKCU, pe, "NoDriveTypeAutoRun", 1 },
+    { 1001, HKCU, pe, "NoDriveTypeAutoRun", 0xff },
     { 1088, HKCU, pe, "NoInstrumentation", 1 },
     { 1002, HKCU, pe, "ClearRecentDocsOnExit", 1 },
     { 1003, HKCU, pe, "NoRecentDocsMenu", 1 },
-    { 1099, HKCU, pn, bin, 1 },
+    { 1099, HKCU, pn, bin, 1, keymade },
     { 1089, HKCU, pe, "MemCheckBoxInRunDlg", 1 },
     { 1092, HKCU, pe, "NoSMBalloonTip", 1 },
     { 1090, HKCU, pe, "NoStartMenuMFUprogramsList", 1 },
     { 1093, HKCU, pe, "HideClock", 1 },
-    { 1091, HKCU, pe, "NoTrayItemDisplay", 1 },
+    { 1091, HKCU, pe, "NoTrayItemsDisplay", 1 },
+    { 1091, HKCU, pe, "NoTrayItemDisplay", 1, deletedonly },
     { 1087, HKCU, pe, "NoThumbnailCache", 1 },
     { 1094, HKCU, pe, "GreyMSIAds", 1 },
     { 1098, HKCU, pe, "NoWinKeys", 1 },
-    { 1100, HKCU, app, "VDMDisallowed", 1 },
+    { 1100, HKLM, app, "VDMDisallowed", 1, keymade },
     { 1095, HKLM, hklmexp, "AlwaysUnloadDll", 1 },
     { 1096, HKCU, adv, "ShowSuperHidden", 1 },
     { 1097, HKCU, adv, "HideFileExt", 1 },
     { 1004, HKLM, mm, "ClearPageFileAtShutdown", 1 },
-    { 1004, HKLM, mm001, "ClearPageFileAtShutdown", 1 },
+    { 1004, HKLM, mm001, "ClearPageFileAtShutdown", 1, keykept },
     { 1034, HKCU, pe, "NoWindowsUpdate", 1 },
     { 1034, HKCU, pe, "NoAutoUpdate", 1 },
 };
+
 static const std::vector<int> allboxes = { 1001, 1002, 1003, 1004, 1034, 1087, 1088, 1089, 1090, 1091,
                                            1092, 1093, 1094, 1095, 1096, 1097, 1098, 1099, 1100 };
 
@@ -48,7 +51,7 @@ struct tweak : ::testing::Test {
         regwipe(HKLM, "SYSTEM\\CurrentControlSet001");
         regwipe(HKCU, "Software\\Policies");
         regput(HKCU, "Software\\Policies\\Microsoft", NULL, REG_NONE, NULL, 0);
-        regdelete(HKCU, pe, "NoTrayItemsDisplay");
+        regwipe(HKLM, "Software\\Policies\\Microsoft\\Windows\\AppCompat");
         recording = false;
         libcalls.clear();
     }
@@ -66,7 +69,12 @@ TEST_F(tweak, boxes_show_the_registry)
             { HKCU, pe, "NoWinKeys", REG_SZ, std::string("1", 2) },
             { HKCU, pe, "HideClock", REG_BINARY, dword(1) },
             { HKCU, pe, "GreyMSIAds", REG_DWORD, std::string("\1\0", 2) },
-            { HKCU, app, "VDMDisallowed", REG_DWORD, dword(0) } }, {} },
+            { HKLM, app, "VDMDisallowed", REG_DWORD, dword(0) } }, {} },
+        { "Autoplay off as Windows writes it, and what earlier versions wrote",
+          { { HKCU, pe, "NoDriveTypeAutoRun", REG_DWORD, dword(0xb5) } }, { 1001 } },
+        { "a user's 16-bit value, which Windows never reads",
+          { { HKCU, app, "VDMDisallowed", REG_DWORD, dword(1) },
+            { HKCU, pe, "NoDriveTypeAutoRun", REG_DWORD, dword(1) } }, {} },
         { "one value of a two-value box",
           { { HKCU, pe, "NoTrayItemsDisplay", REG_DWORD, dword(1) },
             { HKCU, pe, "NoWindowsUpdate", REG_DWORD, dword(1) },
@@ -91,13 +99,11 @@ TEST_F(tweak, boxes_show_the_registry)
         DestroyWindow(dlg);
     }
 
-    // Everything at 1 ticks all nineteen.
+    // Every value at the data Apply writes ticks all nineteen.
     SetUp();
     regputdword(HKLM, mm001, "ClearPageFileAtShutdown", 1);
-    regputdword(HKCU, pn, bin, 1);
-    regputdword(HKCU, app, "VDMDisallowed", 1);
     for (auto &v : values)
-        regputdword(v.root, v.key, v.name, 1);
+        regputdword(v.root, v.key, v.name, v.data);
     HWND dlg = opendialog(102, dlgtweakproc);
     EXPECT_EQ(allboxes, tickedboxes(dlg, values));
     DestroyWindow(dlg);
@@ -142,11 +148,16 @@ TEST_F(tweak, apply_changes_exactly_its_values)
         EXPECT_EQ(ticked, tickedboxes(dlg, values));
         DestroyWindow(dlg);
         ASSERT_EQ("", regdiff(expected, snapshot()));
-        if (round == 1)   // every key there: all 21 values written
+        if (round == 1)   // every key there or made: 21 values written, the old tray name left alone
             EXPECT_EQ(21, std::count_if(values.begin(), values.end(), [](const policyvalue &v) {
-                return reggetdword(v.root, v.key, v.name) == 1;
+                return reggetdword(v.root, v.key, v.name) == (long long)v.data && v.how != deletedonly;
             }));
     }
+}
+
+TEST_F(tweak, every_box_round_trips)
+{
+    roundtrip(102, dlgtweakproc, 1006, "tweak", values, "S-1-5-21-7-7-7-1102");
 }
 
 TEST_F(tweak, library_calls_follow_the_tables)
@@ -163,6 +174,7 @@ TEST_F(tweak, library_calls_follow_the_tables)
               " NoWinKeys NoTrayItemDisplay ClearPageFileAtShutdown ClearPageFileAtShutdown"
               " AlwaysUnloadDll HideFileExt ShowSuperHidden VDMDisallowed ", reads);
     ASSERT_EQ(22u, libcalls.size());
+    EXPECT_EQ(std::string("query2 HKLM\\") + app + "\\VDMDisallowed", libcalls[21]);
     EXPECT_EQ(std::string("query2 HKLM\\") + mm001 + "\\ClearPageFileAtShutdown", libcalls[17]);
     EXPECT_EQ(std::string("query2 HKCU\\") + pn + "\\" + bin, libcalls[3]);
 
@@ -186,9 +198,16 @@ TEST_F(tweak, library_calls_follow_the_tables)
         };
         if (!tick)
             expected.erase(expected.begin() + 2);   // created by the first Apply
-        for (auto &v : values)
-            expected.push_back((tick ? "set " : "delete ") + std::string(v.root == HKCU ? "HKCU\\" : "HKLM\\") +
-                               v.key + "\\" + v.name + (tick ? "=1" : ""));
+        for (auto &v : values) {
+            std::string path = std::string(v.root == HKCU ? "HKCU\\" : "HKLM\\") + v.key;
+            if (tick && v.how == deletedonly)
+                continue;
+            if (tick && v.how == keymade)
+                expected.push_back("addkey " + path);
+            char data[16];
+            sprintf(data, "=%lx", v.data);
+            expected.push_back((tick ? "set " : "delete ") + path + "\\" + v.name + (tick ? data : ""));
+        }
         EXPECT_EQ(expected, libcalls);
     }
     DestroyWindow(dlg);
@@ -290,7 +309,7 @@ TEST_F(tweak, through_the_program)
     ASSERT_TRUE(p.waitbox(&box));
     EXPECT_EQ("DONE", box.caption);
     EXPECT_EQ(donetext, box.text);
-    EXPECT_EQ(1, reggetdword(HKCU, pe, "NoDriveTypeAutoRun"));
+    EXPECT_EQ(0xFF, reggetdword(HKCU, pe, "NoDriveTypeAutoRun"));
     EXPECT_EQ(-1, reggetdword(HKCU, pe, "NoWinKeys"));
     // Esc leaves it open; Close ends it.
     PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);

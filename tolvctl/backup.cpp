@@ -6,6 +6,7 @@
 #include "journal.h"
 #include "polchange.h"
 #include "regfile.h"
+#include "settings.h"
 
 int backupcommand(const WCHAR *path, const usertarget *whom)
 {
@@ -85,6 +86,7 @@ int restorecommand(const WCHAR *path, const options *o)
     code = findaccounts(&o->whom, &a, &n);
     if (!code)
         code = changeaccount(a, o->dryrun, &notes, &how, &image);
+    notewindows(changedvalues());
     dryrunend(o->dryrun);
     return code;
 }

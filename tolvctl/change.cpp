@@ -76,10 +76,19 @@ static void notegrouppolicy(changer *c, const regvalue *v)
     sayline();
 }
 
+// Every value that the run set or deleted, in every account.
+static regimage changedsofar;
+
+const regimage *changedvalues(void)
+{
+    return &changedsofar;
+}
+
 static void plan(changer *c, const regvalue *v)
 {
     if (c->dryrun)
         addvalue(&c->planned, v);
+    addvalue(&changedsofar, v);
     c->changes++;
 }
 

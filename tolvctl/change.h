@@ -17,6 +17,10 @@ struct changer {
     regimage removed;   // dry run: keys removed (in absent)
 };
 
+// Every value that the run has set or deleted so far, in every account; a
+// dry run's too.
+const regimage *changedvalues(void);
+
 // A key alone: made when missing, with a "created" line.
 void makekey(changer *c, HKEY root, const WCHAR *key);
 // Sets a value to exactly the type and bytes of v, or deletes it when v is

@@ -16,7 +16,8 @@ struct options {
 
 // list.cpp
 enum listform { list_text, list_json, list_markdown };
-int listcommand(listform form, const options *o);
+// preset: only the settings that the preset ticks, or NULL for all.
+int listcommand(listform form, const WCHAR *preset, const options *o);
 
 // setapply.cpp: argv[first] on are the command's arguments.
 int setcommand(int argc, WCHAR **argv, int first, const options *o);

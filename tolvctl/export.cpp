@@ -25,7 +25,7 @@ static void exporttarget(void *context, const regvalue *v, int)
 // What an export of the states writes, each value once.
 static void exportrecords(int *const *states, regimage *image)
 {
-    static const boxwalk exporting = { NULL, exporttarget };
+    static const boxwalk exporting = { NULL, exporttarget, 0 };
     walkboxes(states, 0, &exporting, image);
 }
 

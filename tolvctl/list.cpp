@@ -2,6 +2,7 @@
 #include "commands.h"
 #include "localpolicy.h"
 #include "settings.h"
+#include "winpolicy.h"
 
 // What list shows of one value: its state, and whether it alone would tick
 // its box, read as the dialog reads it (full access, 2,048 bytes at most).
@@ -12,6 +13,7 @@ struct shownvalue {
     int         passes;
     const regvalue *policy; // what local Group Policy does to it, or NULL
     const char *kind;       // the kind of the object that does it
+    const winpolicy *windows;   // what Windows' templates say of it
 };
 
 // The key that list has open with full access: values of one key come one
@@ -39,8 +41,42 @@ static void showvalue(const boxvalue *bv, shownvalue *s, openkey *open)
     s->full = open->rc == ERROR_FILE_NOT_FOUND ||
               (open->rc == ERROR_SUCCESS && queryvalue(open->handle, &s->value) == ERROR_SUCCESS);
     s->readable = s->full || readvalue(bv->root, key, name, KEY_READ, &s->value, &error);
-    s->passes = s->full && bv->read && s->value.present && s->value.size <= 2048 &&
-                ticks(s->value.type, s->value.data, s->value.size, bv->read->test);
+    // A value that Apply never writes is read without write access.
+    s->passes = (s->full || (bv->read && bv->read->readonly && s->readable)) && bv->read && s->value.present &&
+                s->value.size <= 2048 && ticks(s->value.type, s->value.data, s->value.size, bv->read->test);
+    s->windows = windowsword(bv->root, bv->key, bv->name);
+}
+
+// What Windows' templates say of a value: the policy's place in the editor
+// and its name, with its template and name there, or that no template
+// defines it and what the value is. With listed, whether the running
+// Windows is listed, quoting the text when it is not.
+static void addwindows(buffer *b, const winpolicy *w, int listed)
+{
+    if (!w->file) {
+        addtext(b, "no template defines it: ");
+        addtext(b, w->display);
+        return;
+    }
+    addtext(b, w->path);
+    addchar(b, L'\\');
+    addtext(b, w->display);
+    addtext(b, " (");
+    addtext(b, w->file);
+    addchar(b, L' ');
+    addtext(b, w->policy);
+    addchar(b, L')');
+    if (w->enables) {
+        addtext(b, "; Windows' policy writes ");
+        addtext(b, w->enables);
+    }
+    if (listed && !listedhere(w)) {
+        addtext(b, "; not listed for ");
+        addtext(b, runningname());
+        addtext(b, ": \"");
+        addtext(b, w->support->text);
+        addchar(b, L'"');
+    }
 }
 
 
@@ -126,11 +162,24 @@ static void addjsonvalue(buffer *b, const shownvalue *s)
         addtext(b, "null");
     addtext(b, s->passes ? ", \"passes\": true, \"group_policy\": " : ", \"passes\": false, \"group_policy\": ");
     addjsonaction(b, s->policy, s->kind);
-    addchar(b, L'}');
+    addtext(b, ", \"windows\": ");
+    const winpolicy *w = s->windows;
+    if (!w->file) {
+        addtext(b, "null}");
+        return;
+    }
+    const char *fields[][2] = { { "{\"template\": ", w->file }, { ", \"policy\": ", w->policy },
+                                { ", \"name\": ", w->display }, { ", \"path\": ", w->path },
+                                { ", \"supported_on\": ", w->support->text } };
+    for (int i = 0; i < COUNT(fields); i++) {
+        addtext(b, fields[i][0]);
+        addjsonstring(b, widen(fields[i][1]), lstrlenA(fields[i][1]));
+    }
+    addtext(b, listedhere(w) ? ", \"listed_here\": true}}" : ", \"listed_here\": false}}");
 }
 
 static const char *const tickwords[] = {
-    "ticks on 1", "ticks on 0", "ticks above 3", "ticks above 0xfffffe",
+    "ticks on 1", "ticks on 0", "ticks above 3", "ticks above 0xfffffe", "ticks on 0xb5 or 0xff",
 };
 
 static void addmarkdownbox(buffer *b, const dialogboxes *d, const boxrow *box)
@@ -159,8 +208,8 @@ static void addmarkdownbox(buffer *b, const dialogboxes *d, const boxrow *box)
         addchar(b, L'\\');
         addtext(b, values[i].name);
         addtext(b, "`");
-        if (!values[i].write) {
-            addtext(b, " (read only)");
+        if (!values[i].write || !values[i].write->data) {
+            addtext(b, values[i].write ? " (read; deleted when off)" : " (read only)");
             continue;
         }
         addtext(b, " = ");
@@ -173,6 +222,21 @@ static void addmarkdownbox(buffer *b, const dialogboxes *d, const boxrow *box)
             addchar(b, L')');
         }
     }
+    if (box->remark) {
+        addtext(b, "<br>");
+        addtext(b, box->remark);
+    }
+    addtext(b, " | ");
+    for (int i = 0; i < n; i++) {
+        const winpolicy *w = windowsword(values[i].root, values[i].key, values[i].name);
+        if (i)
+            addtext(b, "<br>");
+        addwindows(b, w, 0);
+        if (w->file) {
+            addtext(b, "; ");
+            addtext(b, w->support->text);
+        }
+    }
     addtext(b, " | ");
     addpresetnames(b, d, box->id);
     addtext(b, " |\r\n");
@@ -181,6 +245,7 @@ static void addmarkdownbox(buffer *b, const dialogboxes *d, const boxrow *box)
 // What list keeps while it goes through the accounts.
 struct listing {
     listform form;
+    int    **states;    // with a preset: the boxes that it ticks are on; else NULL
     gpactions policy;   // what local Group Policy does to the account's values
     int      first;     // no JSON object printed yet
     int      marked;    // values that local Group Policy sets or deletes
@@ -223,6 +288,11 @@ static void addtextbox(buffer *b, const dialogboxes *d, const boxrow *box, const
     addtext(b, state[2] ? " \"" : "  \"");
     addtext(b, box->caption);
     addtext(b, "\"\r\n");
+    if (box->remark) {
+        addtext(b, "    note: ");
+        addtext(b, box->remark);
+        addtext(b, "\r\n");
+    }
 }
 
 // The JSON of the user whose settings are listed; nothing for the current
@@ -250,6 +320,8 @@ static void listaccount(listing *l, const account *a)
             const boxrow *box = &dialogs[d].boxes[i];
             boxvalue values[maxboxvalues];
             shownvalue shown[maxboxvalues];
+            if (l->states && l->states[d][i] != state_on)
+                continue;
             int n = boxvalues(&dialogs[d], box->id, values, maxboxvalues);
             int on = 0;
             if (stopping) {
@@ -286,7 +358,7 @@ static void listaccount(listing *l, const account *a)
                     adddescription(&out, &s->value);
                 if (!values[v].read)
                     say(", written only");
-                else if (s->readable && !s->full)
+                else if (s->readable && !s->full && !values[v].read->readonly)
                     say(", no full access: the dialog shows it clear");
                 else if (s->value.present)
                     say(s->passes ? ", passes" : ", does not pass");
@@ -301,6 +373,9 @@ static void listaccount(listing *l, const account *a)
                     say("]");
                     l->marked++;
                 }
+                sayline();
+                say("      Windows: ");
+                addwindows(&out, s->windows, 1);
                 sayline();
             }
         }
@@ -317,6 +392,8 @@ static int listobject(listform form, const WCHAR *given)
 
     if (code)
         return code;
+    if (!objecthere(&object))
+        return 2;
     if (!readobject(&object, &policy))
         return 2;
     if (form == list_text) {
@@ -377,7 +454,42 @@ static int listobject(listform form, const WCHAR *given)
     return 0;
 }
 
-int listcommand(listform form, const options *o)
+// The last line of list --preset: how many settings the preset ticks, how
+// many of them Windows' templates list for the running Windows, and the
+// others by name.
+static void presetsummary(const WCHAR *preset, int *const *states)
+{
+    buffer others = {};
+    int ticks = 0, listed = 0;
+
+    for (int d = 0; d < ndialogs; d++)
+        for (int i = 0; i < dialogs[d].nboxes; i++) {
+            buffer texts = {};
+            if (states[d][i] != state_on)
+                continue;
+            ticks++;
+            if (!unlistedhere(&dialogs[d], dialogs[d].boxes[i].id, &texts)) {
+                listed++;
+                continue;
+            }
+            addtext(&others, ticks - listed > 1 ? ", " : "");
+            addtext(&others, dialogs[d].boxes[i].name);
+        }
+    say(preset);
+    say(" ticks ");
+    addnumber(&out, ticks);
+    say(" settings; Windows' templates list ");
+    addnumber(&out, listed);
+    say(" of them for ");
+    say(runningname());
+    if (listed < ticks) {
+        say("; not: ");
+        say(textof(&others));
+    }
+    sayline();
+}
+
+int listcommand(listform form, const WCHAR *preset, const options *o)
 {
     const usertarget *whom = &o->whom;
 
@@ -386,9 +498,11 @@ int listcommand(listform form, const options *o)
             "Every setting of both dialogs, as `tolvctl list --markdown` prints it. On writes "
             "each value with the data shown, as `REG_DWORD`; off deletes them. The box is "
             "ticked when a value that it reads passes its test, equal to 1 unless another is "
-            "shown. The presets are the quick settings that tick it.\r\n\r\n"
-            "| Name | Dialog | Caption | Registry values, and the data written when on | Presets |\r\n"
-            "|---|---|---|---|---|\r\n");
+            "shown. Windows' policy is the one of Windows' own administrative templates that "
+            "writes each value, where the Group Policy editor shows it, and the Windows versions "
+            "that the template lists it for. The presets are the quick settings that tick it.\r\n\r\n"
+            "| Name | Dialog | Caption | Registry values, and the data written when on | Windows' policy | Presets |\r\n"
+            "|---|---|---|---|---|---|\r\n");
         for (int d = 0; d < ndialogs; d++)
             for (int i = 0; i < dialogs[d].nboxes; i++)
                 addmarkdownbox(&out, &dialogs[d], &dialogs[d].boxes[i]);
@@ -397,7 +511,9 @@ int listcommand(listform form, const options *o)
 
     if (o->policy)
         return listobject(form, o->policy);
-    listing l = { form, {}, 1, 0 };
+    listing l = { form, NULL, {}, 1, 0 };
+    if (preset && presetstates(l.states = nostates(), preset))
+        return 2;
     account *accounts;
     int n, code = findaccounts(whom, &accounts, &n);
     if (code)
@@ -425,6 +541,8 @@ int listcommand(listform form, const options *o)
     }
     if (form == list_json)
         say(n ? "\r\n]\r\n" : "[\r\n]\r\n");
+    if (preset && form == list_text)
+        presetsummary(preset, l.states);
     if (l.marked) {
         say("[local Group Policy: ...] marks the values that local Group Policy sets or deletes: "
             "it applies them again at its next refresh, whatever is changed here.");

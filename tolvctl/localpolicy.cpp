@@ -57,6 +57,41 @@ static int objectof(const char *kind, const WCHAR *sid, const WCHAR *name, polic
     return object->folder != NULL;
 }
 
+const WCHAR *homeedition(void)
+{
+    static const WCHAR *edition;
+    static int read;
+    regvalue v;
+    DWORD error;
+
+    if (!read++ && readvalue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", L"EditionID",
+                             KEY_QUERY_VALUE | KEY_WOW64_64KEY, &v, &error) &&
+        isstring(&v) && afterword((const WCHAR *)v.data, "Core"))
+        edition = (const WCHAR *)v.data;
+    return edition;
+}
+
+int objecthere(const policyobject *object)
+{
+    const WCHAR *edition = homeedition();
+
+    if (!edition)
+        return 1;
+    if (object->kind[0] == 'l') {
+        addverb("note");
+        say("this Windows is a Home edition (EditionID ");
+        say(edition);
+        say("), which may not apply the local computer policy; set and apply without --policy write the "
+            "registry itself");
+        sayline();
+        return 1;
+    }
+    complain("this Windows is a Home edition (EditionID ", edition, "), which applies no policy object for "
+             "administrators, non-administrators or one user; restrict the accounts themselves with --user, "
+             "--all-users or --default-user");
+    return 0;
+}
+
 int findobject(const WCHAR *given, policyobject *object)
 {
     if (sameword(given, "local"))
@@ -149,8 +184,8 @@ void loadgrouppolicy(gpactions *policy, const account *a)
     // there is one look, not one for each of its files.
     if (objectof("local", NULL, NULL, &object) && isfolder(object.folder))
         (void)addobject(policy, &object, 0);    // a bad file is warned of and left aside
-    if (!isfolder(systemfolder("GroupPolicyUsers", NULL)))
-        return;
+    if (homeedition() || !isfolder(systemfolder("GroupPolicyUsers", NULL)))
+        return;     // Home applies none of the others
     for (int i = 0; i < COUNT(groupobjects); i++) {
         if (!objectof(groupobjects[i].kind, groupobjects[i].sid, NULL, &object) || !isfolder(object.folder))
             continue;

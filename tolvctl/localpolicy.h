@@ -29,6 +29,16 @@ struct policyobject {
 // non-administrators, or a user as --user names one. 0, or 2 after the
 // message.
 int findobject(const WCHAR *given, policyobject *object);
+// The EditionID of a Home edition of Windows (one that begins with "Core"),
+// or NULL on any other edition. Home editions apply the local computer
+// policy at most, never the objects for administrators, non-administrators
+// or one user.
+const WCHAR *homeedition(void);
+// Whether a command may work in the object on this edition: on Home, 0
+// after the message for every object but the local computer policy, which
+// gets a "note" line.
+int objecthere(const policyobject *object);
+
 // The Registry.pol of one side of an object.
 const WCHAR *objectfile(const policyobject *object, const policyside *side);
 

@@ -19,7 +19,9 @@ struct helptext {
 
 static const helptext helps[] = {
     { "list", "tolvctl list [--json | --markdown] [USER | --all-users | --policy OBJECT]\r\n"
-              "  Each setting's state and the values its box reads or writes.\r\n" },
+              "tolvctl list --preset NAME [--json] [USER | --all-users]\r\n"
+              "  Each setting's state, the values its box reads or writes, and Windows'\r\n"
+              "  policy for each; with --preset, only the settings that the preset ticks.\r\n" },
     { "set", "tolvctl set SETTING=on|off ... [USER | --all-users] [--dry-run]\r\n"
              "tolvctl set SETTING=on|off|unset ... --policy OBJECT [--dry-run]\r\n"
              "  Sets only these, as Apply would. SETTING: a name, tweak.ID or restrict.ID.\r\n" },
@@ -163,14 +165,22 @@ int run(int argc, WCHAR **argv)
         return 0;
     }
     if (sameword(command, "list")) {
-        if (argc > 3 || o.dryrun)
+        // --preset NAME, wherever it stands, is taken out first.
+        const WCHAR *preset = NULL;
+        for (int i = 2; !preset && i + 1 < argc; i++)
+            if (sameword(argv[i], "--preset")) {
+                preset = argv[i + 1];
+                for (argc -= 2; i < argc; i++)
+                    argv[i] = argv[i + 2];
+            }
+        if (argc > 3 || o.dryrun || (preset && (o.policy || (argc == 3 && !sameword(argv[2], "--json")))))
             return usage("list");
         if (argc == 2)
-            return listcommand(list_text, &o);
+            return listcommand(list_text, preset, &o);
         if (sameword(argv[2], "--json"))
-            return listcommand(list_json, &o);
+            return listcommand(list_json, preset, &o);
         if (sameword(argv[2], "--markdown") && o.whom.who == whose_current && !o.policy)
-            return listcommand(list_markdown, &o);
+            return listcommand(list_markdown, NULL, &o);
         complain(sameword(argv[2], "--markdown") ? "--markdown describes the settings, not a user's or an object's: "
                                                  : "unknown option ", argv[2]);
         return usage("list");

@@ -196,14 +196,14 @@ static void takeseffect(void)
 
 static int changein(int *const *states, const WCHAR *given, int dryrun, const WCHAR *line)
 {
-    static const boxwalk changing = { NULL, changerecord };
+    static const boxwalk changing = { NULL, changerecord, 0 };
     objectrun r = {};
     buffer before = {}, gptini = {};
     int code = findobject(given, &r.object), sides = 0;
 
     if (code)
         return code;
-    if (!takessettings(&r.object, states))
+    if (!objecthere(&r.object) || !takessettings(&r.object, states))
         return 2;
     // Every file read and checked first.
     for (int i = 0; i < npolicysides; i++) {

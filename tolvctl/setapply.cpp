@@ -47,7 +47,7 @@ static void makeprepared(void *context, HKEY root, const WCHAR *key)
 
 static void touchboxes(void *context, touched *t)
 {
-    static const boxwalk touching = { touchprepared, touchtarget };
+    static const boxwalk touching = { touchprepared, touchtarget, 1 };
     boxrun *r = (boxrun *)context;
     r->t = t;
     walkboxes(r->states, r->prepare, &touching, r);
@@ -55,10 +55,12 @@ static void touchboxes(void *context, touched *t)
 
 static void changeboxes(void *context, changer *c)
 {
-    static const boxwalk changing = { makeprepared, changetarget };
+    static const boxwalk changing = { makeprepared, changetarget, 1 };
     boxrun *r = (boxrun *)context;
     r->c = c;
     walkboxes(r->states, r->prepare, &changing, r);
+    if (r->machine)
+        notemachinewide(r->states);
 }
 
 // Sets boxes of the dialogs to the states given in each account that the
@@ -83,6 +85,7 @@ static int changestates(int *const *states, int prepare, const options *o)
         if (done > code)
             code = done;
     }
+    notewindows(changedvalues());
     dryrunend(o->dryrun);
     return code;
 }

@@ -1,6 +1,7 @@
 // The settings over the policy tables: boxes and their values, names and
 // states, the quick settings and the walk of Apply.
 #include "settings.h"
+#include "winpolicy.h"
 
 const dialogboxes *const dialogs = alldialogs;
 static_assert(COUNT(alldialogs) == ndialogs,
@@ -193,6 +194,8 @@ static int boxstate(void *context, int id)
 static void writetarget(void *context, const target *tg, int ticked)
 {
     walking *w = (walking *)context;
+    if (tg->keys == keys_kept && !(w->walk->here && keyexists(tg->root, widen(tg->key))))
+        return;
     regvalue v = targetvalue(tg, ticked == state_on);
     w->walk->write(w->context, &v, ticked);
 }
@@ -230,6 +233,131 @@ const char *machinesetting(int *const *states)
                     return alldialogs[d].boxes[i].name;
         }
     return NULL;
+}
+
+void notemachinewide(int *const *states)
+{
+    for (int d = 0; d < COUNT(alldialogs); d++)
+        for (int i = 0; i < alldialogs[d].nboxes; i++) {
+            boxvalue values[maxboxvalues];
+            int n = states[d][i] == state_off ? boxvalues(&alldialogs[d], alldialogs[d].boxes[i].id, values,
+                                                          maxboxvalues) : 0;
+            for (int v = 0; v < n; v++) {
+                regvalue now;
+                DWORD error;
+                if (!values[v].read || !values[v].read->readonly ||
+                    !readvalue(values[v].root, widen(values[v].key), widen(values[v].name), KEY_QUERY_VALUE,
+                               &now, &error) ||
+                    !now.present || !ticks(now.type, now.data, now.size, values[v].read->test))
+                    continue;
+                addverb("note");
+                addvaluepath(&out, &now);
+                say(" = ");
+                adddescription(&out, &now);
+                say(" still restricts every user of this machine: ");
+                say(alldialogs[d].boxes[i].name);
+                say(" reads on; tolvctl does not change the machine's value");
+                sayline();
+            }
+        }
+}
+
+// ---- Windows' word -------------------------------------------------------------------
+
+const winpolicy *windowsword(HKEY root, const char *key, const char *name)
+{
+    for (int i = 0; i < COUNT(winpolicies); i++)
+        if (winpolicies[i].root == root && sametextA(winpolicies[i].key, key) && sametextA(winpolicies[i].name, name))
+            return &winpolicies[i];
+    return NULL;
+}
+
+// RtlGetVersion tells the truth whatever the program's manifest says,
+// which GetVersionEx does not on Windows 8.1 and later.
+int runningwindows(void)
+{
+    typedef LONG (WINAPI *getversion)(OSVERSIONINFOW *);
+    static int running = -1;
+    OSVERSIONINFOW v = {};
+    getversion get = (getversion)(void *)GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion");
+
+    if (running >= 0)
+        return running;
+    v.dwOSVersionInfoSize = sizeof v;
+    if (!get || get(&v))
+        return running = win10;     // not known: the common case today
+    static const BYTE byversion[] = { win2000, winxp, win2003, 0, 0, 0, 0, 0, 0, 0,
+                                      winvista, win7, win8, win81 };
+    unsigned at = (v.dwMajorVersion - 5) * 10 + v.dwMinorVersion;
+    if (v.dwMajorVersion >= 10)
+        running = v.dwMajorVersion > 10 || v.dwBuildNumber >= 22000 ? win11 : win10;
+    else if (v.dwMajorVersion < 5 || at >= sizeof byversion)
+        running = v.dwMajorVersion < 5 ? win2000 : win81;
+    else
+        running = byversion[at];
+    return running;
+}
+
+int listedhere(const winpolicy *w)
+{
+    if (!w->file)
+        return -1;
+    return (w->support->listed >> runningwindows()) & 1;
+}
+
+// The running Windows by name.
+const char *runningname(void)
+{
+    return winversionnames[runningwindows()];
+}
+
+// Whether the templates define a value that the box writes and list none
+// of them for the running Windows; the texts that they do list, quoted and
+// joined, into b.
+int unlistedhere(const dialogboxes *d, int id, buffer *b)
+{
+    boxvalue values[maxboxvalues];
+    int n = boxvalues(d, id, values, maxboxvalues), defined = 0;
+
+    for (int v = 0; v < n; v++) {
+        const winpolicy *w = values[v].write && values[v].write->data ?
+                             windowsword(values[v].root, values[v].key, values[v].name) : NULL;
+        if (!w || !w->file)
+            continue;
+        if (listedhere(w))
+            return 0;
+        if (defined++)
+            addtext(b, "; ");
+        addchar(b, L'"');
+        addtext(b, w->support->text);
+        addchar(b, L'"');
+    }
+    return defined > 0;
+}
+
+void notewindows(const regimage *changed)
+{
+    for (int d = 0; d < COUNT(alldialogs); d++)
+        for (int i = 0; i < alldialogs[d].nboxes; i++) {
+            boxvalue values[maxboxvalues];
+            int id = alldialogs[d].boxes[i].id, n = boxvalues(&alldialogs[d], id, values, maxboxvalues), hit = 0;
+            for (int v = 0; v < n && !hit; v++)
+                for (int c = 0; c < changed->nvalues && !hit; c++) {
+                    const regvalue *ch = &changed->values[c];
+                    hit = ch->root == values[v].root && ch->name && sametext(ch->key, widen(values[v].key)) &&
+                          sametext(ch->name, widen(values[v].name));
+                }
+            buffer texts = {};
+            if (!hit || !unlistedhere(&alldialogs[d], id, &texts))
+                continue;
+            addverb("note");
+            say(alldialogs[d].boxes[i].name);
+            say(": Windows' templates do not list ");
+            say(runningname());
+            say(" for it: ");
+            say(textof(&texts));
+            sayline();
+        }
 }
 
 // ---- what a backup keeps -------------------------------------------------------------

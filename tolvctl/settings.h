@@ -61,14 +61,23 @@ const char *presetname(int preset);
 // preparation of Set Restrictions goes before its values, as the dialog's
 // Apply does: addkey() gets each key under HKEY_CURRENT_USER that it makes
 // sure of.
+// A walk of this machine's registry passes a value that Apply writes only
+// where its key is when its key is not there; a walk for other machines
+// (export) passes it always.
 struct boxwalk {
     void (*addkey)(void *context, HKEY root, const WCHAR *key);
     void (*write)(void *context, const regvalue *v, int state);
+    int  here;
 };
 void walkboxes(int *const *states, int prepare, const boxwalk *walk, void *context);
 
 // Everything that the two dialogs read, write or make.
 void touchall(touched *t);
+
+// For each box turned off that a value which Apply never writes (the
+// machine-wide copy of a user policy) still ticks, a "note" line that says
+// so: the box reads on again, whatever was deleted.
+void notemachinewide(int *const *states);
 
 // ---- Windows' word: what its policy templates say of each value ----------------------
 
@@ -80,5 +89,14 @@ int runningwindows(void);
 // Whether the templates list the running Windows for the value: 1 or 0, or
 // -1 when no template defines it.
 int listedhere(const winpolicy *w);
+// The running Windows by name: "Windows 10".
+const char *runningname(void);
+// Whether the templates define a value that the box writes but list none
+// of them for the running Windows; then b gets their supportedOn texts,
+// each quoted, joined by "; ".
+int unlistedhere(const dialogboxes *d, int id, buffer *b);
+// After the change lines: a "note" line for each setting whose values
+// changed and that the templates do not list for the running Windows.
+void notewindows(const regimage *changed);
 
 #endif
