@@ -3,6 +3,7 @@
 // the ADML beside the template that refers to them, and become UTF-8 at
 // the end; line ends are CR LF, as in Windows' own templates.
 #include <stdarg.h>
+#include <string.h>
 #include "admxfile.h"
 #include "polfile.h"
 #include "winpolicy.h"
@@ -14,7 +15,7 @@ static_assert(COUNT(presettitles) == npresets - 1, "a title for each quick setti
 
 // What a policy whose values no template lists is supported on: Tolvane's
 // own range, Windows XP and later.
-static const winsupport ownrange = { "SUPPORTED_WindowsXP", NULL, FROM(winxp) };
+static const winsupport ownrange = { "windows:SUPPORTED_WindowsXP", NULL, FROM(winxp) };
 
 // The categories, parents first.
 static const struct { const char *name, *parent, *text; } categories[] = {
@@ -27,7 +28,6 @@ struct admxwriter {
     buffer     admx;
     buffer     strings;         // the ADML's string table
     recordwalk walk;
-    buffer     supports;        // the winsupport of each value that a box writes
     int        failed;
 };
 
@@ -76,23 +76,29 @@ static void addstring(admxwriter *w, const WCHAR *id, const char *suffix, buffer
     emit(&w->strings, "</string>\n");
 }
 
+// Windows' word on a value that Apply writes, or NULL for one that it only
+// reads or only deletes; a value that no template defines has a row
+// without a file.
+static const winpolicy *written(const boxvalue *v)
+{
+    return v->write && v->write->data ? windowsword(v->root, v->key, v->name) : NULL;
+}
+
 // What the templates say of the values that a box writes: *listed gets the
 // versions that they are listed for, *on10 whether one is listed for
 // Windows 10, and b, when given, the names of Windows' own policies for
 // them after lead. 1 when no template defines one of them.
-static int askwindows(admxwriter *w, const dialogboxes *d, int id, buffer *b, const char *lead, WORD *listed,
-                      int *on10)
+static int askwindows(const dialogboxes *d, int id, buffer *b, const char *lead, WORD *listed, int *on10)
 {
     boxvalue values[maxboxvalues];
     int n = boxvalues(d, id, values, maxboxvalues), outside = 0;
     const char *named = NULL;
 
     for (int i = 0; i < n; i++) {
-        if (!values[i].write)
+        const winpolicy *p = written(&values[i]);
+        if (!p)
             continue;
-        const winpolicy *p = windowsword(values[i].root, values[i].key, values[i].name);
         const winsupport *s = p->file ? p->support : &ownrange;
-        addbytes(&w->supports, &s, sizeof s);
         *listed |= s->listed;
         if (!p->file) {
             outside = 1;
@@ -107,23 +113,31 @@ static int askwindows(admxwriter *w, const dialogboxes *d, int id, buffer *b, co
     return outside;
 }
 
-// The narrowest supportedOn definition that lists every version given, of
-// those that the values refer to.
-static const char *supportedon(const admxwriter *w, WORD listed)
+// The narrowest supportedOn definition of Windows.admx that lists every
+// version given, of those that the values that Apply writes refer to; some
+// templates define their own, which this one cannot refer to.
+static const char *supportedon(WORD listed)
 {
     const winsupport *best = &ownrange;
     int fewest = nwinversions + 1;
 
-    for (size_t i = 0; i < w->supports.size / sizeof best; i++) {
-        const winsupport *s = ((const winsupport **)w->supports.data)[i];
-        int bits = 0;
-        for (WORD x = s->listed; x; x &= x - 1)
-            bits++;
-        if ((s->listed & listed) == listed && bits < fewest) {
-            best = s;
-            fewest = bits;
+    for (int d = 0; d < ndialogs; d++)
+        for (int i = 0; i < dialogs[d].nboxes; i++) {
+            boxvalue values[maxboxvalues];
+            int n = boxvalues(&dialogs[d], dialogs[d].boxes[i].id, values, maxboxvalues);
+            for (int v = 0; v < n; v++) {
+                const winpolicy *p = written(&values[v]);
+                if (!p || !p->file || strncmp(p->support->definition, "windows:", 8))
+                    continue;
+                int bits = 0;
+                for (WORD x = p->support->listed; x; x &= x - 1)
+                    bits++;
+                if ((p->support->listed & listed) == listed && bits < fewest) {
+                    best = p->support;
+                    fewest = bits;
+                }
+            }
         }
-    }
     return best->definition;
 }
 
@@ -159,14 +173,14 @@ static void addpolicy(admxwriter *w, const char *name, const char *category, con
     int outside = 0;
     for (int i = 0; i < enabled->nvalues; i++) {
         if (enabled->values[i].root != first->root && !w->failed) {
-            complain("one policy cannot write under both roots: ", widen(name));
+            complain("a policy under both roots: ", widen(name));
             w->failed = 1;
         }
         outside |= !inpolicybranch(enabled->values[i].key);
     }
     if (outside)
-        emit(explain, "\n\nGroup Policy leaves values outside its policy branches in place when the policy no "
-                      "longer applies; Disabled deletes them.");
+        emit(explain, "\n\nGroup Policy leaves a value outside its policy branches when the policy goes; "
+                      "Disabled deletes it.");
 
     // An item's name has no "-".
     WCHAR *id = widen(name);
@@ -174,9 +188,9 @@ static void addpolicy(admxwriter *w, const char *name, const char *category, con
         if (*c == L'-')
             *c = L'_';
     emit(&w->admx, "<policy name=\"%\" class=\"^\" displayName=\"$(string.%)\" explainText=\"$(string.%_Help)\" "
-                   "key=\"%\">\n<parentCategory ref=\"^\" />\n<supportedOn ref=\"windows:^\" />\n",
+                   "key=\"%\">\n<parentCategory ref=\"^\" />\n<supportedOn ref=\"^\" />\n",
          id, first->root == HKEY_LOCAL_MACHINE ? "Machine" : "User", id, id, first->key, category,
-         supportedon(w, listed));
+         supportedon(listed));
     addlist(w, "enabledList", enabled);
     addlist(w, "disabledList", disabled);
     emit(&w->admx, "</policy>\n");
@@ -201,15 +215,15 @@ static void addpresets(admxwriter *w)
         buffer explain = {};
         WORD listed = 0;
         presetstates(states, widen(presetname(p)));
-        emit(&explain, "Each restriction below on or off, as the quick setting \"^\" and Apply leave it; off "
-                       "deletes its values. Disabled turns them all off, as ^ does.\n", presettitles[p], clearall);
+        emit(&explain, "Each restriction on or off as \"^\" and Apply leave it, off deleting its values; "
+                       "Disabled turns all off, as ^ does.\n", presettitles[p], clearall);
         for (int d = 0; d < ndialogs; d++)
             for (int i = 0; i < dialogs[d].nboxes; i++) {
                 int on10 = 0, state = states[d][i];
                 if (state == state_alone)
                     continue;
                 emit(&explain, state == state_on ? "\non: ^" : "\noff: ^", dialogs[d].boxes[i].caption);
-                askwindows(w, &dialogs[d], dialogs[d].boxes[i].id, &explain, " Windows: ^", &listed, &on10);
+                askwindows(&dialogs[d], dialogs[d].boxes[i].id, &explain, " Windows: ^", &listed, &on10);
                 if (state == state_on && !on10)
                     emit(&explain, " (not listed for Windows 10)");
             }
@@ -219,19 +233,28 @@ static void addpresets(admxwriter *w)
     }
 }
 
-// The records of values that no template defines, of those that a box
-// writes.
-static void keepoutside(regimage *image, const boxvalue *values, int n)
+// Keeps the records of values that no template defines, of those that a
+// box writes; explain, when given, gets a line for each with what it is.
+static void keepoutside(regimage *image, const boxvalue *values, int n, buffer *explain)
 {
     int kept = 0;
 
     for (int r = 0; r < image->nvalues; r++) {
         const regvalue *v = &image->values[r];
-        for (int i = 0; i < n; i++)
-            if (values[i].write && values[i].root == v->root && sametext(widen(values[i].key), v->key) &&
-                sametext(widen(values[i].name), v->name) &&
-                !windowsword(values[i].root, values[i].key, values[i].name)->file)
-                image->values[kept++] = *v;
+        for (int i = 0; i < n; i++) {
+            const winpolicy *p = written(&values[i]);
+            if (!p || p->file || values[i].root != v->root || !sametext(widen(values[i].key), v->key) ||
+                !sametext(widen(values[i].name), v->name))
+                continue;
+            image->values[kept++] = *v;
+            if (explain) {
+                buffer line = {};
+                addvaluepath(&line, v);
+                addtext(&line, " = ");
+                adddescription(&line, v);
+                emit(explain, "\n%: ^", textof(&line), p->display);
+            }
+        }
     }
     image->nvalues = kept;
 }
@@ -247,7 +270,7 @@ static void addoutside(admxwriter *w)
             const boxrow *box = &dialogs[d].boxes[i];
             WORD listed = 0;
             int on10;
-            if (!askwindows(w, &dialogs[d], box->id, NULL, NULL, &listed, &on10))
+            if (!askwindows(&dialogs[d], box->id, NULL, NULL, &listed, &on10))
                 continue;
             int **on = nostates(), **off = nostates();
             on[d][i] = state_on;
@@ -257,20 +280,12 @@ static void addoutside(admxwriter *w)
             w->walk(off, &disabled);
             boxvalue values[maxboxvalues];
             int n = boxvalues(&dialogs[d], box->id, values, maxboxvalues);
-            keepoutside(&enabled, values, n);
-            keepoutside(&disabled, values, n);
             buffer explain = {};
-            emit(&explain, "^: Enabled writes what Apply writes for the ticked box, Disabled deletes it, of the "
-                           "values that Windows' templates do not define:", box->name);
-            for (int v = 0; v < enabled.nvalues; v++) {
-                buffer line = {};
-                addvaluepath(&line, &enabled.values[v]);
-                addtext(&line, " = ");
-                adddescription(&line, &enabled.values[v]);
-                emit(&explain, "\n%", textof(&line));
-            }
-            askwindows(w, &dialogs[d], box->id, &explain, "\n\nApply also writes what these of Windows' own "
-                       "policies write: ^", &listed, &on10);
+            emit(&explain, "^ on as Apply writes it, off deleted, where Windows' templates define no "
+                           "policy:", box->name);
+            keepoutside(&enabled, values, n, &explain);
+            keepoutside(&disabled, values, n, NULL);
+            askwindows(&dialogs[d], box->id, &explain, "\n\nThe rest is Windows' own: ^", &listed, &on10);
             addpolicy(w, box->name, "Outside", box->caption, &explain, &enabled, &disabled,
                       ownrange.listed);
         }
@@ -282,14 +297,6 @@ int writeadmx(buffer *admx, buffer *adml, recordwalk walk)
 {
     admxwriter w = {};
     w.walk = walk;
-    WORD listed;
-    int on10;
-
-    // Every definition that a value refers to is known before the first
-    // policy picks the narrowest.
-    for (int d = 0; d < ndialogs; d++)
-        for (int i = 0; i < dialogs[d].nboxes; i++)
-            askwindows(&w, &dialogs[d], dialogs[d].boxes[i].id, NULL, NULL, &listed, &on10);
 
     addroot(&w.admx, "policyDefinitions");
     emit(&w.admx, "<policyNamespaces>\n<target prefix=\"tolvane\" namespace=\"Kestrin.Policies.Tolvane\" />\n"
@@ -312,8 +319,8 @@ int writeadmx(buffer *admx, buffer *adml, recordwalk walk)
     emit(&w.admx, "</policies>\n</policyDefinitions>\n");
 
     addroot(adml, "policyDefinitionResources");
-    emit(adml, "<displayName>Tolvane</displayName>\n<description>Tolvane's quick settings and its settings "
-               "outside Windows' templates</description>\n<resources>\n<stringTable>\n");
+    emit(adml, "<displayName>Tolvane</displayName>\n<description>Tolvane's presets and settings</description>\n"
+               "<resources>\n<stringTable>\n");
     addbytes(adml, w.strings.data, w.strings.size);
     emit(adml, "</stringTable>\n</resources>\n</policyDefinitionResources>\n");
     *admx = w.admx;

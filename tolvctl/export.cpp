@@ -109,8 +109,7 @@ static int readrequest(int argc, WCHAR **argv, const usertarget *whom, exportreq
     if (r->kind == export_admx) {
         if (r->source < 0 && !r->forobject && whom->who == whose_current)
             return 0;
-        complain("--admx takes no --preset, --set, --current, --for or user: the templates hold every "
-                 "preset and setting");
+        complain("--admx takes no source, object or user");
         return showusage;
     }
     if (r->kind < 0 || r->source < 0) {

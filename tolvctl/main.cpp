@@ -38,9 +38,8 @@ static const helptext helps[] = {
                 "               --preset NAME | --set SETTING=on|off ... | --current [USER] [--force]\r\n"
                 "tolvctl export --admx DIR [--force]\r\n"
                 "  Writes settings for other machines: a .reg file, DIR\\User and\r\n"
-                "  DIR\\Machine\\Registry.pol, or those and DIR\\gpt.ini; or the presets as\r\n"
-                "  Group Policy's templates, DIR\\Tolvane.admx and DIR\\en-US\\Tolvane.adml.\r\n"
-                "  --force replaces.\r\n" },
+                "  DIR\\Machine\\Registry.pol, or those and DIR\\gpt.ini; the presets as\r\n"
+                "  DIR\\Tolvane.admx and en-US\\Tolvane.adml, for Group Policy. --force replaces.\r\n" },
     { "help", "tolvctl help [COMMAND] | --version\r\n" },
 };
 
