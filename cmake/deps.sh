@@ -7,7 +7,7 @@ packages="make cmake googletest
           g++-mingw-w64-i686-posix binutils-mingw-w64-i686
           g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
           wine wine32:i386 wine64 fonts-wine xvfb x11-apps x11-utils netpbm zip
-          wixl msitools libxml2-utils"
+          wixl msitools python3 libxml2-utils"
 
 missing=
 dpkg --print-foreign-architectures | grep -qx i386 || missing=i386

@@ -193,10 +193,10 @@ TEST_F(exporttest, a_local_policy_is_shown_and_warned_of)
     std::string json = tolvctl("list --json").out;
     EXPECT_NE(std::string::npos, json.find("\"value\": \"NoRun\", \"present\": false, \"type\": null, \"data\": null, "
                                            "\"passes\": false, \"group_policy\": {\"action\": \"set\", "
-                                           "\"type\": \"REG_DWORD\", \"data\": 1, \"object\": \"local\"}}"));
+                                           "\"type\": \"REG_DWORD\", \"data\": 1, \"object\": \"local\"}, \"windows\": "));
     EXPECT_NE(std::string::npos, json.find("\"value\": \"NoDrives\", \"present\": true, \"type\": \"REG_DWORD\", "
                                            "\"data\": 4, \"passes\": false, \"group_policy\": {\"action\": \"delete\", "
-                                           "\"object\": \"local\"}}"));
+                                           "\"object\": \"local\"}, \"windows\": "));
     size_t nulls = 0;
     for (size_t at = 0; (at = json.find("\"group_policy\": null", at)) != std::string::npos; at++)
         nulls++;

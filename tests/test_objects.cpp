@@ -214,7 +214,7 @@ TEST_F(objectstest, list_marks_the_object_that_wins)
                                                std::string(row.mark.find("deletes") != std::string::npos ? "delete"
                                                                                                            : "set") +
                                                "\"")) << json.substr(0, 600);
-        EXPECT_NE(std::string::npos, json.find(", \"object\": \"" + row.object + "\"}}"));
+        EXPECT_NE(std::string::npos, json.find(", \"object\": \"" + row.object + "\"}, \"windows\": "));
     }
     ran only = tolvctl("list --policy non-administrators");
     EXPECT_EQ(0u, only.code);

@@ -9,70 +9,17 @@
 #include "tool.h"
 
 #define EXPLORER "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer"
-static const char profilelist[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
 
 static const std::string student = "S-1-5-21-7-7-7-1001";   // not logged on
 static const std::string teacher = "S-1-5-21-7-7-7-1002";   // logged on
 
-static std::string profiledir(const std::string &folder)
-{
-    return workdir() + "profiles\\" + folder;
-}
-
-static void plantprofile(const std::string &sid, const std::string &folder)
-{
-    std::string path = profiledir(folder);
-    regput(HKEY_LOCAL_MACHINE, (std::string(profilelist) + "\\" + sid).c_str(), "ProfileImagePath",
-           REG_EXPAND_SZ, path.c_str(), (DWORD)path.size() + 1);
-}
-
-// Saving a hive needs the backup privilege, which is held but disabled.
-static void enablebackup()
-{
-    HANDLE token;
-    TOKEN_PRIVILEGES tp = { 1, {} };
-    OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token);
-    LookupPrivilegeValueA(NULL, "SeBackupPrivilege", &tp.Privileges[0].Luid);
-    tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    AdjustTokenPrivileges(token, FALSE, &tp, 0, NULL, NULL);
-    CloseHandle(token);
-}
-
-// A folder with an NTUSER.DAT that holds NoRun = norun, written by the
-// registry itself.
+// A folder with an NTUSER.DAT that holds NoRun = norun.
 static void planthive(const std::string &folder, DWORD norun)
 {
-    std::string file = profiledir(folder) + "\\NTUSER.DAT";
-    CreateDirectoryA((workdir() + "profiles").c_str(), NULL);
-    CreateDirectoryA(profiledir(folder).c_str(), NULL);
-    DeleteFileA(file.c_str());
     regwipe(HKEY_CURRENT_USER, SANDBOX "\\hive");
     regputdword(HKEY_CURRENT_USER, SANDBOX "\\hive\\" EXPLORER, "NoRun", norun);
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, SANDBOX "\\hive", 0, KEY_READ, &key));
-    ASSERT_EQ(ERROR_SUCCESS, RegSaveKeyA(key, file.c_str(), NULL));
-    RegCloseKey(key);
+    savehive(folder);
     regwipe(HKEY_CURRENT_USER, SANDBOX "\\hive");
-}
-
-// Keys under HKEY_USERS whose name tolvctl gives a hive it loads.
-static std::vector<std::string> leftloaded()
-{
-    std::vector<std::string> left;
-    char name[256];
-    for (DWORD i = 0, n = sizeof name; RegEnumKeyExA(HKEY_USERS, i, name, &n, NULL, NULL, NULL, NULL) == ERROR_SUCCESS;
-         i++, n = sizeof name)
-        if (!strncmp(name, "Tolvane-", 8))
-            left.push_back(name);
-    return left;
-}
-
-static size_t count(const std::string &s, const std::string &part)
-{
-    size_t n = 0;
-    for (size_t at = s.find(part); at != std::string::npos; at = s.find(part, at + 1))
-        n++;
-    return n;
 }
 
 struct userstest : ::testing::Test {

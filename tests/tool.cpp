@@ -1,5 +1,7 @@
 #include "tool.h"
 
+#include <gtest/gtest.h>
+
 #include <shlobj.h>
 #include <set>
 
@@ -103,13 +105,15 @@ std::string lower(std::wstring s)
     return out;
 }
 
-static void wwalk(HKEY root, const std::wstring &path, wsnapshot *snap, bool deep)
+// Adds the key at path below parent to snap under the name base, with its
+// values, and with deep every key below it; each key is opened from its
+// parent's handle with the options given.
+static void wwalk(HKEY parent, const std::wstring &path, const std::string &base, DWORD options, wsnapshot *snap,
+                  bool deep)
 {
     HKEY key;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(parent, path.c_str(), options, KEY_READ, &key) != ERROR_SUCCESS)
         return;
-    std::string base = (root == HKEY_LOCAL_MACHINE ? "hklm\\" : root == HKEY_USERS ? "hku\\" : "hkcu\\") +
-                       lower(path) + "\\";
     (*snap)[base] = "";
     std::vector<WCHAR> name(16384);
     for (DWORD i = 0;; i++) {
@@ -126,17 +130,30 @@ static void wwalk(HKEY root, const std::wstring &path, wsnapshot *snap, bool dee
         DWORD namelen = (DWORD)name.size();
         if (RegEnumKeyExW(key, i, name.data(), &namelen, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
             break;
-        subkeys.push_back(path + L"\\" + std::wstring(name.data(), namelen));
+        subkeys.push_back(std::wstring(name.data(), namelen));
     }
-    RegCloseKey(key);
     for (auto &sub : subkeys)
-        wwalk(root, sub, snap, true);
+        wwalk(key, sub, base + lower(sub) + "\\", options, snap, true);
+    RegCloseKey(key);
+}
+
+static void wwalk(HKEY root, const std::wstring &path, wsnapshot *snap, bool deep)
+{
+    std::string base = root == HKEY_LOCAL_MACHINE ? "hklm\\" : root == HKEY_USERS ? "hku\\" : "hkcu\\";
+    wwalk(root, path, base + lower(path) + "\\", 0, snap, deep);
 }
 
 wsnapshot snapkey(HKEY root, const std::wstring &path)
 {
     wsnapshot s;
     wwalk(root, path, &s, true);
+    return s;
+}
+
+wsnapshot snaplinks(HKEY root)
+{
+    wsnapshot s;
+    wwalk(root, L"", root == HKEY_LOCAL_MACHINE ? "hklm\\" : "hku\\", REG_OPTION_OPEN_LINK, &s, true);
     return s;
 }
 
@@ -204,6 +221,65 @@ void wdelete(HKEY root, const std::wstring &path, const std::wstring &name)
 std::string utf16(const std::wstring &s)
 {
     return std::string((const char *)s.c_str(), (s.size() + 1) * sizeof(wchar_t));
+}
+
+
+// ---- planted accounts ----------------------------------------------------------------
+
+const char profilelist[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+
+std::string profiledir(const std::string &folder)
+{
+    return workdir() + "profiles\\" + folder;
+}
+
+void plantprofile(const std::string &sid, const std::string &folder)
+{
+    std::string path = profiledir(folder);
+    regput(HKEY_LOCAL_MACHINE, (std::string(profilelist) + "\\" + sid).c_str(), "ProfileImagePath",
+           REG_EXPAND_SZ, path.c_str(), (DWORD)path.size() + 1);
+}
+
+void enablebackup()
+{
+    HANDLE token;
+    TOKEN_PRIVILEGES tp = { 1, {} };
+    OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token);
+    LookupPrivilegeValueA(NULL, "SeBackupPrivilege", &tp.Privileges[0].Luid);
+    tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    AdjustTokenPrivileges(token, FALSE, &tp, 0, NULL, NULL);
+    CloseHandle(token);
+}
+
+void savehive(const std::string &folder)
+{
+    std::string file = profiledir(folder) + "\\NTUSER.DAT";
+    CreateDirectoryA((workdir() + "profiles").c_str(), NULL);
+    CreateDirectoryA(profiledir(folder).c_str(), NULL);
+    DeleteFileA(file.c_str());
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, SANDBOX "\\hive", 0, KEY_READ, &key));
+    EXPECT_EQ(ERROR_SUCCESS, RegSaveKeyA(key, file.c_str(), NULL));
+    RegCloseKey(key);
+}
+
+std::vector<std::string> leftloaded()
+{
+    std::vector<std::string> left;
+    char name[256];
+    for (DWORD i = 0, n = sizeof name; RegEnumKeyExA(HKEY_USERS, i, name, &n, NULL, NULL, NULL, NULL) == ERROR_SUCCESS;
+         i++, n = sizeof name)
+        if (!strncmp(name, "Tolvane-", 8))
+            left.push_back(name);
+    return left;
+}
+
+size_t count(const std::string &s, const std::string &part)
+{
+    size_t n = 0;
+    for (size_t at = s.find(part); at != std::string::npos; at = s.find(part, at + 1))
+        n++;
+    return n;
 }
 
 

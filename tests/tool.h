@@ -36,6 +36,11 @@ typedef std::map<std::string, std::string> wsnapshot;
 wsnapshot snap();
 // A key and everything below it, in the same form.
 wsnapshot snapkey(HKEY root, const std::wstring &path);
+// The whole of a root, HKEY_LOCAL_MACHINE or HKEY_USERS, in the same form,
+// each key opened from its parent's handle with REG_OPTION_OPEN_LINK: a
+// registry link is recorded as itself, with its SymbolicLinkValue, and
+// never followed.
+wsnapshot snaplinks(HKEY root);
 // The same without its keys: the values alone.
 wsnapshot valuesonly(wsnapshot s);
 
@@ -48,6 +53,22 @@ struct valueref {
 };
 // Every value that the dialogs read or write, as tolvctl list shows them.
 std::vector<valueref> listedvalues();
+
+// ---- planted accounts ----------------------------------------------------------------
+// Planted profiles stand for accounts: their SIDs belong to no real account,
+// so the machine knows them only through ProfileList.
+extern const char profilelist[];
+std::string profiledir(const std::string &folder);
+void plantprofile(const std::string &sid, const std::string &folder);
+// Saving a hive needs the backup privilege, which is held but disabled.
+void enablebackup();
+// HKCU\SANDBOX\hive, saved by the registry itself as the NTUSER.DAT of a
+// profile folder.
+void savehive(const std::string &folder);
+// Keys under HKEY_USERS whose name tolvctl gives a hive it loads.
+std::vector<std::string> leftloaded();
+// How often part occurs in s.
+size_t count(const std::string &s, const std::string &part);
 
 // %SystemRoot%\System32\ and a folder there: GroupPolicy, or
 // GroupPolicyUsers\SID, the folders of the local policy objects.

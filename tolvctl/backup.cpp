@@ -97,6 +97,11 @@ struct undoing {
     const WCHAR *what;
 };
 
+static void touchundo(void *context, touched *t)
+{
+    touchimage(&((undoing *)context)->image, t);
+}
+
 static void undointo(void *context, changer *c)
 {
     undoing *u = (undoing *)context;
@@ -108,7 +113,7 @@ static void undointo(void *context, changer *c)
 
 int undocommand(int dryrun)
 {
-    static const changing how = { NULL, undointo };
+    static const changing how = { touchundo, undointo };
     const WCHAR *folder = journalfolder();
     unsigned *numbers;
     undoing u = {};

@@ -123,14 +123,11 @@ static int ensurekey(changer *c, HKEY root, const WCHAR *key, DWORD *error)
         regvalue k = { root, key, NULL, 1, 0, NULL, 0 };
         addvalue(&c->planned, &k);
     } else {
-        HKEY handle;
-        LONG rc = RegCreateKeyExW(rootkey(root), key, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_QUERY_VALUE,
-                                  NULL, &handle, NULL);
+        LONG rc = createkey(root, key);
         if (rc != ERROR_SUCCESS) {
             *error = rc;
             return 0;
         }
-        RegCloseKey(handle);
     }
     c->changes++;
     addverb("created");
@@ -181,7 +178,7 @@ void changevalue(changer *c, const regvalue *v)
             error = keyexists(v->root, v->key) ? tryaccess(v->root, v->key, KEY_SET_VALUE) : ERROR_SUCCESS;
         } else {
             HKEY handle;
-            error = RegOpenKeyExW(rootkey(v->root), v->key, 0, KEY_SET_VALUE, &handle);
+            error = openkey(v->root, v->key, KEY_SET_VALUE, &handle);
             if (error == ERROR_SUCCESS) {
                 error = v->present ? RegSetValueExW(handle, v->name, 0, v->type, v->data, v->size)
                                    : RegDeleteValueW(handle, v->name);
@@ -218,7 +215,7 @@ static int keyisempty(changer *c, HKEY root, const WCHAR *key)
     DWORD subkeys = 0, values = 0, longest = 0;
     int left = 0;
 
-    if (RegOpenKeyExW(rootkey(root), key, 0, KEY_READ, &handle) != ERROR_SUCCESS)
+    if (openkey(root, key, KEY_READ, &handle) != ERROR_SUCCESS)
         return 0;
     if (RegQueryInfoKeyW(handle, NULL, NULL, NULL, &subkeys, NULL, NULL, &values, &longest,
                          NULL, NULL, NULL) != ERROR_SUCCESS)
@@ -275,7 +272,13 @@ static void removekey(changer *c, HKEY root, const WCHAR *key)
         sayline();
         return;
     }
-    LONG rc = c->dryrun ? tryaccess(root, key, DELETE) : RegDeleteKeyW(rootkey(root), key);
+    HKEY handle;
+    LONG rc = c->dryrun ? tryaccess(root, key, DELETE) : openkey(root, key, DELETE, &handle);
+    if (!c->dryrun && rc == ERROR_SUCCESS) {
+        // The key that was opened goes, not whatever its name leads to now.
+        rc = RegDeleteKeyW(handle, L"");
+        RegCloseKey(handle);
+    }
     if (rc != ERROR_SUCCESS) {
         failed(c, &k, rc);
         return;
@@ -328,9 +331,12 @@ int captureaccount(const usertarget *whom, int keys, regimage *image, const WCHA
 
     if (!code)
         code = enteraccount(a, 1);
+    if (!code) {
+        touchall(&t);
+        code = refuselinks(a, &t);
+    }
     if (code)
         return code;
-    touchall(&t);
     if (keys)
         captured = capture(&t, image);
     for (int i = 0; !keys && captured && i < t.nvalues; i++)
@@ -344,9 +350,16 @@ int captureaccount(const usertarget *whom, int keys, regimage *image, const WCHA
 int changeaccount(account *a, int dryrun, const regnotes *notes, const changing *how, void *context)
 {
     changer c = {};
+    touched t = {};
     const WCHAR *entry = NULL;
     int code = enteraccount(a, 1);
 
+    // Everything that the run may touch, where it is journaled or lies in
+    // another user's hive: there no registry link may lead it elsewhere.
+    if (!code && (a->profile || (notes && !dryrun))) {
+        how->touch(context, &t);
+        code = refuselinks(a, &t);
+    }
     if (code)
         return code;
     // What local Group Policy does for the account is read first, so that
@@ -355,9 +368,7 @@ int changeaccount(account *a, int dryrun, const regnotes *notes, const changing 
     c.dryrun = dryrun;
     // Everything that the run may touch, saved before it starts.
     if (notes && !dryrun) {
-        touched t = {};
         regnotes mine = { notes->note, accountline(a), NULL, {} };
-        how->touch(context, &t);
         entry = journal(&t, &mine);
     }
     if (entry || !notes || dryrun) {

@@ -38,16 +38,19 @@ void restoreimage(changer *c, const regimage *image);
 int captureaccount(const usertarget *whom, int keys, regimage *image, const WCHAR **user);
 
 // How a command changes an account: touch() names what the changes may
-// touch, for the journal; change() makes them.
+// touch, for the journal and the look for registry links in another
+// user's hive; change() makes them.
 struct changing {
     void (*touch)(void *context, touched *t);
     void (*change)(void *context, changer *c);
 };
 // One account's changes, as set, apply, restore and undo make them. The
-// account's hive is entered, with the line that names it; unless it is a
-// dry run or there are no notes, what the changes may touch is journaled
-// first, with the notes and the account; then the changes are made, the
-// hive is left, and announce() says when they take effect. The exit code.
+// account's hive is entered, with the line that names it; in another
+// user's hive, a registry link among what the changes may touch ends the
+// run there with 2, nothing changed. Unless it is a dry run or there are
+// no notes, what the changes may touch is journaled first, with the notes
+// and the account; then the changes are made, the hive is left, and
+// announce() says when they take effect. The exit code.
 int changeaccount(account *a, int dryrun, const regnotes *notes, const changing *how, void *context);
 
 

@@ -18,14 +18,14 @@ struct shownvalue {
 
 // The key that list has open with full access: values of one key come one
 // after another in the tables, so each key is opened once for them.
-struct openkey {
+struct heldkey {
     HKEY        root;
     const char *key;
     HKEY        handle;
     LONG        rc;
 };
 
-static void showvalue(const boxvalue *bv, shownvalue *s, openkey *open)
+static void showvalue(const boxvalue *bv, shownvalue *s, heldkey *open)
 {
     DWORD error;
     const WCHAR *key = widen(bv->key), *name = widen(bv->name);
@@ -35,7 +35,7 @@ static void showvalue(const boxvalue *bv, shownvalue *s, openkey *open)
             RegCloseKey(open->handle);
         open->root = bv->root;
         open->key = bv->key;
-        open->rc = RegOpenKeyExW(rootkey(bv->root), key, 0, KEY_ALL_ACCESS, &open->handle);
+        open->rc = openkey(bv->root, key, KEY_ALL_ACCESS, &open->handle);
     }
     novalue(bv->root, key, name, &s->value);
     s->full = open->rc == ERROR_FILE_NOT_FOUND ||
@@ -251,7 +251,7 @@ struct listing {
     int      marked;    // values that local Group Policy sets or deletes
 };
 
-static void closeopen(openkey *open)
+static void closeopen(heldkey *open)
 {
     if (open->key && open->rc == ERROR_SUCCESS)
         RegCloseKey(open->handle);
@@ -314,7 +314,7 @@ static void addjsonuser(buffer *b, const account *a)
 // Every setting of the account whose hive is entered.
 static void listaccount(listing *l, const account *a)
 {
-    openkey open = {};
+    heldkey open = {};
     for (int d = 0; d < ndialogs; d++)
         for (int i = 0; i < dialogs[d].nboxes; i++) {
             const boxrow *box = &dialogs[d].boxes[i];
@@ -520,6 +520,8 @@ int listcommand(listform form, const WCHAR *preset, const options *o)
         return code;
     for (int i = 0; i < n; i++) {
         int entered = enteraccount(&accounts[i], form == list_text);
+        if (!entered)
+            entered = refuselinks(&accounts[i], NULL);
         if (entered && whom->who != whose_all)
             return entered;
         if (form == list_json && !i)

@@ -2,6 +2,7 @@
 // SID or profile folder in the machine's ProfileList, and reaching its
 // hive, in place or loaded from NTUSER.DAT.
 #include "users.h"
+#include "settings.h"
 #include <sddl.h>
 #include <lm.h>
 
@@ -518,6 +519,22 @@ int leaveaccount(account *a)
         }
     }
     return code;
+}
+
+int refuselinks(account *a, const touched *t)
+{
+    touched all = {};
+
+    if (!a->profile)
+        return 0;   // the current user's own hive, as it always was
+    if (!t) {
+        touchall(&all);
+        t = &all;
+    }
+    if (!findlink(t))
+        return 0;
+    (void)leaveaccount(a);      // its own message says when the hive stays loaded; the code is 2 either way
+    return 2;
 }
 
 // ---- after changes -----------------------------------------------------------------

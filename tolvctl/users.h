@@ -55,6 +55,11 @@ int enteraccount(account *a, int header);
 // Makes HKEY_CURRENT_USER the current user's again, closes the hive and
 // unloads what was loaded. 0, or 1 after the message when it stays loaded.
 int leaveaccount(account *a);
+// After enteraccount(), in another user's hive: whether a key that t
+// names, or with a NULL t any key that the dialogs touch, is or lies below
+// a registry link. 0 when none is; else, after the message, the hive is
+// left and the exit code is 2, before anything was read or changed.
+int refuselinks(account *a, const touched *t);
 
 // After changes to an account: the current user's Explorer is told to read
 // the policies again; for another user one line says when they take effect.

@@ -152,11 +152,6 @@ void setuserhive(HKEY hive)
     userhive = hive;
 }
 
-HKEY rootkey(HKEY root)
-{
-    return root == HKEY_CURRENT_USER && userhive ? userhive : root;
-}
-
 // Most values fit the dialogs' own 2,048 bytes: one read. A longer one is
 // read again into room of its size, which may grow meanwhile.
 LONG queryvalue(HKEY handle, regvalue *v)
@@ -189,6 +184,101 @@ void novalue(HKEY root, const WCHAR *key, const WCHAR *name, regvalue *v)
     *v = absent;
 }
 
+// The last link that walkkey() met: the length of the path up to it, and
+// where it leads.
+static size_t linkdepth;
+static const WCHAR *linktarget;
+
+// Opens a key of the user's hive one step at a time from the hive's own
+// handle, each step with REG_OPTION_OPEN_LINK, and looks at each: a key
+// whose SymbolicLinkValue is a REG_LINK is a link. The key, which the
+// caller closes, or the error of the first step that fails. With create, a
+// missing step is made, also with REG_OPTION_OPEN_LINK lest a link that
+// appears meanwhile be followed, and then opened and looked at as any other.
+static LONG walkkey(const WCHAR *key, REGSAM access, int create, HKEY *handle)
+{
+    HKEY at = userhive, next;
+    const WCHAR *step = key, *made = NULL;
+
+    for (;;) {
+        const WCHAR *end = step;
+        while (*end && *end != L'\\')
+            end++;
+        const WCHAR *name = wcopy(step, end - step);
+        LONG rc = RegOpenKeyExW(at, name, REG_OPTION_OPEN_LINK, (*end ? 0 : access) | KEY_QUERY_VALUE, &next);
+        if (rc == ERROR_FILE_NOT_FOUND && create && made != step) {
+            made = step;
+            rc = RegCreateKeyExW(at, name, 0, NULL, REG_OPTION_NON_VOLATILE | REG_OPTION_OPEN_LINK, KEY_QUERY_VALUE,
+                                 NULL, &next, NULL);
+            if (rc == ERROR_SUCCESS) {
+                RegCloseKey(next);
+                continue;
+            }
+        }
+        if (rc == ERROR_SUCCESS) {
+            regvalue link;
+            novalue(NULL, NULL, L"SymbolicLinkValue", &link);
+            rc = queryvalue(next, &link);
+            if (rc == ERROR_SUCCESS && link.present && link.type == REG_LINK) {
+                linkdepth = end - key;
+                linktarget = wcopy((const WCHAR *)link.data, link.size / sizeof(WCHAR));
+                rc = linkerror;
+            }
+            if (rc != ERROR_SUCCESS)
+                RegCloseKey(next);
+        }
+        if (at != userhive)
+            RegCloseKey(at);    // the hive's own handle belongs to the users floor
+        if (rc != ERROR_SUCCESS)
+            return rc;
+        at = next;
+        if (!*end)
+            break;
+        step = end + 1;
+    }
+    *handle = at;
+    return ERROR_SUCCESS;
+}
+
+LONG openkey(HKEY root, const WCHAR *key, REGSAM access, HKEY *handle)
+{
+    if (root != HKEY_CURRENT_USER || !userhive)
+        return RegOpenKeyExW(root, key, 0, access, handle);
+    return walkkey(key, access, 0, handle);
+}
+
+LONG createkey(HKEY root, const WCHAR *key)
+{
+    HKEY handle;
+    LONG rc = root == HKEY_CURRENT_USER && userhive
+                  ? walkkey(key, 0, 1, &handle)
+                  : RegCreateKeyExW(root, key, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_QUERY_VALUE, NULL, &handle, NULL);
+
+    if (rc == ERROR_SUCCESS)
+        RegCloseKey(handle);
+    return rc;
+}
+
+int findlink(const touched *t)
+{
+    for (int i = 0; userhive && i < t->nvalues; i++) {
+        const regvalue *v = &t->values[i];
+        HKEY handle;
+        // A key is named again for each of its values: it is walked once.
+        if (v->root != HKEY_CURRENT_USER || (i && samekey(v->root, v->key, v[-1].root, v[-1].key)))
+            continue;
+        LONG rc = walkkey(v->key, 0, 0, &handle);
+        if (rc == ERROR_SUCCESS)
+            RegCloseKey(handle);
+        // Other errors are left to the reads and changes, which report them.
+        if (rc == linkerror) {
+            complain("HKCU\\", wcopy(v->key, linkdepth), " is a registry link out of the user's hive, to ", linktarget);
+            return 1;
+        }
+    }
+    return 0;
+}
+
 int readvalue(HKEY root, const WCHAR *key, const WCHAR *name, REGSAM access,
               regvalue *v, DWORD *error)
 {
@@ -196,7 +286,7 @@ int readvalue(HKEY root, const WCHAR *key, const WCHAR *name, REGSAM access,
     LONG rc;
 
     novalue(root, key, name, v);
-    rc = RegOpenKeyExW(rootkey(root), key, 0, access, &handle);
+    rc = openkey(root, key, access, &handle);
     if (rc == ERROR_FILE_NOT_FOUND)
         return 1;
     if (rc == ERROR_SUCCESS) {
@@ -210,7 +300,7 @@ int readvalue(HKEY root, const WCHAR *key, const WCHAR *name, REGSAM access,
 int keyexists(HKEY root, const WCHAR *key)
 {
     HKEY handle;
-    LONG rc = RegOpenKeyExW(rootkey(root), key, 0, KEY_READ, &handle);
+    LONG rc = openkey(root, key, KEY_READ, &handle);
     if (rc == ERROR_SUCCESS)
         RegCloseKey(handle);
     return rc != ERROR_FILE_NOT_FOUND;
@@ -219,7 +309,7 @@ int keyexists(HKEY root, const WCHAR *key)
 DWORD tryaccess(HKEY root, const WCHAR *key, REGSAM access)
 {
     HKEY handle;
-    LONG rc = RegOpenKeyExW(rootkey(root), key, 0, access, &handle);
+    LONG rc = openkey(root, key, access, &handle);
 
     if (rc == ERROR_SUCCESS)
         RegCloseKey(handle);

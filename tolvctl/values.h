@@ -63,9 +63,22 @@ void adddescription(buffer *b, const regvalue *v);
 
 // HKEY_CURRENT_USER stands for the hive of the user that a command works
 // on: the current user's own, or another user's that the users floor has
-// open. Every path under a root is opened under rootkey(root).
+// open. Every key under a root is opened through openkey() and made
+// through createkey().
 void setuserhive(HKEY hive);    // NULL: the current user's own
-HKEY rootkey(HKEY root);
+
+// A registry link in another user's hive is never followed: it could lead
+// an administrator's run out of that hive, into the machine's settings or
+// a third user's. There every step of a path is opened by itself with
+// REG_OPTION_OPEN_LINK (on a whole path, a link on the way is followed
+// still), and a step that is a link fails with linkerror. Its text says
+// so from Vista on; older systems and Wine give only its number.
+enum { linkerror = 681 };       // ERROR_STOPPED_ON_SYMLINK, which MinGW's headers lack
+// Opens a key as RegOpenKeyExW does; the caller closes it.
+LONG openkey(HKEY root, const WCHAR *key, REGSAM access, HKEY *handle);
+// Makes a key and its missing parents, as RegCreateKeyExW does; in another
+// user's hive only the missing steps are made, each then opened as above.
+LONG createkey(HKEY root, const WCHAR *key);
 
 // Reads one value of an open key into v: ERROR_SUCCESS whether it is there
 // or not.
@@ -98,5 +111,8 @@ int capturevalue(regimage *image, HKEY root, const WCHAR *key, const WCHAR *name
 // exists, or with its missing parents as absent; then each value. 0 after
 // a message when a value cannot be kept.
 int capture(const touched *t, regimage *image);
+// In another user's hive, whether a key that t names is, or lies below, a
+// registry link: 1 after the message that names it and where it leads.
+int findlink(const touched *t);
 
 #endif
