@@ -32,7 +32,8 @@ struct admxwriter {
 };
 
 // Adds text to b: each % takes the next argument, a WCHAR text, and each
-// ^ a char text of the tables, escaped for XML; \n becomes CR LF.
+// ^ a char text of the tables, with & and < escaped (no name that goes
+// into an attribute holds a quote); \n becomes CR LF.
 static void emit(buffer *b, const char *text, ...)
 {
     va_list args;
@@ -285,6 +286,9 @@ static void addoutside(admxwriter *w)
                            "policy:", box->name);
             keepoutside(&enabled, values, n, &explain);
             keepoutside(&disabled, values, n, NULL);
+            // An export leaves out a value that Apply writes only where its key is.
+            if (!enabled.nvalues)
+                continue;
             askwindows(&dialogs[d], box->id, &explain, "\n\nThe rest is Windows' own: ^", &listed, &on10);
             addpolicy(w, box->name, "Outside", box->caption, &explain, &enabled, &disabled,
                       ownrange.listed);
