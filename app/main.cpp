@@ -17,22 +17,6 @@ HINSTANCE happ;
 // The tables, the tick test and the walks of key preparation and Apply are
 // in policy.h; here they meet the dialog's boxes and the library.
 
-// A value that Apply never writes, read with read access alone, so that a
-// standard user sees it too. The key is the caller's to close; NULL when
-// the key or the value cannot be read.
-static HKEY myreadonly(const readrow *row, DWORD *type, BYTE *data, DWORD *size)
-{
-    HKEY key;
-
-    if (RegOpenKeyExA(row->root, row->key, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return NULL;
-    if (RegQueryValueExA(key, row->name, NULL, type, data, size) != ERROR_SUCCESS) {
-        RegCloseKey(key);
-        return NULL;
-    }
-    return key;
-}
-
 // Ticks each box that one of its values passes; no row clears a box, so a
 // box with several rows is ticked when any of them passes.
 static void readpolicies(HWND dlg, const policydialog *pd)
@@ -42,11 +26,19 @@ static void readpolicies(HWND dlg, const policydialog *pd)
 
     for (int i = 0; i < pd->nreads; i++) {
         const readrow *row = &pd->reads[i];
+        HKEY key;
         size = sizeof data;
-        HKEY key = row->readonly ? myreadonly(row, &type, data, &size)
-                                 : VR_regquery(row->root, row->key, row->name, 2, &type, data, &size);
-        if (!key)
-            continue;   // missing, not openable with the access asked, or too long
+        if (row->readonly) {
+            // A value that Apply never writes is read with read access
+            // alone, so that a standard user sees it too; one that cannot
+            // be read fails the tick test.
+            if (RegOpenKeyExA(row->root, row->key, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+                continue;
+            if (RegQueryValueExA(key, row->name, NULL, &type, data, &size) != ERROR_SUCCESS)
+                type = REG_NONE;
+        } else if (!(key = VR_regquery(row->root, row->key, row->name, 2, &type, data, &size))) {
+            continue;   // missing, not openable with full access, or too long
+        }
         if (ticks(type, data, size, row->test))
             CheckDlgButton(dlg, row->id, BST_CHECKED);
         RegCloseKey(key);
@@ -83,17 +75,11 @@ static void mywritetarget(void *context, const target *t, int ticked)
     (void)context;
     if (ticked) {
         char text[16];     // the library takes writable text
-        if (t->keys == keys_made) {
-            // The key with its missing parents, below its first part
-            // ("Software"), which every root has. A key that cannot be made
-            // shows up as the value that is not written.
-            char first[16];
-            const char *rest = t->key;
-            while (*rest && *rest != '\\')
-                rest++;
-            lstrcpynA(first, t->key, rest - t->key < (int)sizeof first ? (int)(rest - t->key) + 1 : (int)sizeof first);
-            (void)VR_regaddkey(t->root, first, rest + 1);
-        }
+        // The key with its missing parents, below "Software", which every
+        // root has. A key that cannot be made shows up as the value that is
+        // not written.
+        if (keyruleof(t) == keys_made)
+            (void)VR_regaddkey(t->root, "Software", t->key + sizeof "Software");
         lstrcpynA(text, t->data, sizeof text);
         (void)VR_regsetvalue(t->root, t->key, t->name, text, REG_DWORD);
     } else {

@@ -40,7 +40,7 @@ const char shell_advanced[]         = "Software\\Microsoft\\Windows\\CurrentVers
 // least four bytes whose first four, as an unsigned number, pass the test.
 // tick_autoplay passes the two numbers with which Windows turns Autoplay
 // off: 0xB5 (CD-ROM and removable drives) and 0xFF (all drives).
-enum ticktest { tick_eq1, tick_eq0, tick_gt3, tick_gtfffffe, tick_autoplay };
+enum ticktest : BYTE { tick_eq1, tick_eq0, tick_gt3, tick_gtfffffe, tick_autoplay };
 
 // Who makes the key of a value that Apply sets.
 enum keyrule {
@@ -71,6 +71,11 @@ struct target {             // one value that Apply sets or deletes
     const char *name;
     const char *data;       // hexadecimal text written as REG_DWORD when ticked;
                             // NULL: deleted when clear, left alone when ticked
+};
+
+struct keyplace {           // a key that is not there for every Apply
+    HKEY        root;
+    const char *key;
     keyrule     keys;
 };
 
@@ -189,7 +194,7 @@ static const applyrow tweakapplies[] = {
     { 1088, {{ HKCU, policy_explorer,  "NoInstrumentation",                       "1" }}},
     { 1002, {{ HKCU, policy_explorer,  "ClearRecentDocsOnExit",                   "1" }}},
     { 1003, {{ HKCU, policy_explorer,  "NoRecentDocsMenu",                        "1" }}},
-    { 1099, {{ HKCU, policy_nonenum,   "{645FF040-5081-101B-9F08-00AA002F954E}",  "1", keys_made }}},
+    { 1099, {{ HKCU, policy_nonenum,   "{645FF040-5081-101B-9F08-00AA002F954E}",  "1" }}},
     { 1089, {{ HKCU, policy_explorer,  "MemCheckBoxInRunDlg",                     "1" }}},
     { 1092, {{ HKCU, policy_explorer,  "NoSMBalloonTip",                          "1" }}},
     { 1090, {{ HKCU, policy_explorer,  "NoStartMenuMFUprogramsList",              "1" }}},
@@ -199,12 +204,12 @@ static const applyrow tweakapplies[] = {
     { 1087, {{ HKCU, policy_explorer,  "NoThumbnailCache",                        "1" }}},
     { 1094, {{ HKCU, policy_explorer,  "GreyMSIAds",                              "1" }}},
     { 1098, {{ HKCU, policy_explorer,  "NoWinKeys",                               "1" }}},
-    { 1100, {{ HKLM, policy_ms_winapp, "VDMDisallowed",                           "1", keys_made }}},
+    { 1100, {{ HKLM, policy_ms_winapp, "VDMDisallowed",                           "1" }}},
     { 1095, {{ HKLM, shell_explorer,   "AlwaysUnloadDll",                         "1" }}},
     { 1096, {{ HKCU, shell_advanced,   "ShowSuperHidden",                         "1" }}},
     { 1097, {{ HKCU, shell_advanced,   "HideFileExt",                             "1" }}},
     { 1004, {{ HKLM, system_ccs_mm,    "ClearPageFileAtShutdown",                 "1" },
-             { HKLM, system_ccs001_mm, "ClearPageFileAtShutdown",                 "1", keys_kept }}},
+             { HKLM, system_ccs001_mm, "ClearPageFileAtShutdown",                 "1" }}},
     { 1034, {{ HKCU, policy_explorer,  "NoWindowsUpdate",                         "1" },
              { HKCU, policy_explorer,  "NoAutoUpdate",                            "1" }}},
 };
@@ -366,14 +371,14 @@ static const applyrow restrictapplies[] = {
     { 1071, {{ HKCU, policy_ms_winnet,       "NC_RasConnect",                "0" }}},
     { 1072, {{ HKCU, policy_ms_winnet,       "NC_DeleteAllUserConnection",   "0" }}},
     { 1081, {{ HKCU, policy_ms_winnet,       "NC_EnableAdminProhibits",      "1" }}},
-    { 1077, {{ HKCU, policy_ms_iexplorer,    "History",                      "1", keys_made }}},
-    { 1083, {{ HKCU, policy_ms_iexplorer,    "Proxy",                        "1", keys_made }}},
-    { 1087, {{ HKCU, policy_ms_iexplorer,    "HomePage",                     "1", keys_made }}},
+    { 1077, {{ HKCU, policy_ms_iexplorer,    "History",                      "1" }}},
+    { 1083, {{ HKCU, policy_ms_iexplorer,    "Proxy",                        "1" }}},
+    { 1087, {{ HKCU, policy_ms_iexplorer,    "HomePage",                     "1" }}},
     { 1084, {{ HKCU, policy_ms_winnet,       "NC_AllowAdvancedTCPIPConfig",  "0" }}},
     { 1069, {{ HKCU, policy_network,         "NoEntireNetwork",              "1" }}},
     { 1051, {{ HKCU, policy_system,          "DisableRegistryTools",         "1" },
              { HKCU, policy_base,            "DisableRegistryTools",         "1" }}},
-    { 1027, {{ HKCU, policy_uninstall,       "NoAddRemovePrograms",          "1", keys_made }}},
+    { 1027, {{ HKCU, policy_uninstall,       "NoAddRemovePrograms",          "1" }}},
     { 1028, {{ HKCU, policy_explorer,        "NoViewOnDrive",                "4" }}},
     { 1037, {{ HKCU, policy_explorer,        "NoDrives",                     "ffffffff" }}},
 };
@@ -381,6 +386,17 @@ static const applyrow restrictapplies[] = {
 static const policydialog restrictdialog = {
     restrictreads, COUNT(restrictreads), restricttests, COUNT(restricttests),
     restrictapplies, COUNT(restrictapplies),
+};
+
+// The keys of values that no preparation makes: Apply makes the first ones
+// itself, each below "Software", when it sets a value there; no Windows has
+// the last one, so the value in it is written only where it is.
+static const keyplace keyplaces[] = {
+    { HKCU, policy_nonenum,      keys_made },
+    { HKCU, policy_uninstall,    keys_made },
+    { HKCU, policy_ms_iexplorer, keys_made },
+    { HKLM, policy_ms_winapp,    keys_made },
+    { HKLM, system_ccs001_mm,    keys_kept },
 };
 
 // The quick settings: every box of the dialog, each set to the pattern of
@@ -466,6 +482,16 @@ inline int ticks(DWORD type, const BYTE *data, DWORD size, ticktest test)
     case tick_autoplay: return value == 0xB5 || value == 0xFF;
     }
     return 0;
+}
+
+// Who makes the key of a target. The rows name keys by the constants
+// above, so that one key is one address.
+inline keyrule keyruleof(const target *t)
+{
+    for (int i = 0; i < COUNT(keyplaces); i++)
+        if (keyplaces[i].root == t->root && keyplaces[i].key == t->key)
+            return keyplaces[i].keys;
+    return keys_ready;
 }
 
 // Makes sure of the parent keys before an Apply, under HKEY_CURRENT_USER:

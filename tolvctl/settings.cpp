@@ -194,7 +194,7 @@ static int boxstate(void *context, int id)
 static void writetarget(void *context, const target *tg, int ticked)
 {
     walking *w = (walking *)context;
-    if (tg->keys == keys_kept && !(w->walk->here && keyexists(tg->root, widen(tg->key))))
+    if (keyruleof(tg) == keys_kept && !(w->walk->here && keyexists(tg->root, widen(tg->key))))
         return;
     regvalue v = targetvalue(tg, ticked == state_on);
     w->walk->write(w->context, &v, ticked);
