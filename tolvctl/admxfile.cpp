@@ -260,18 +260,21 @@ static void keepoutside(regimage *image, const boxvalue *values, int n, buffer *
     image->nvalues = kept;
 }
 
-// A policy for each setting that writes a value that no template defines:
-// Enabled sets those values as Apply writes them, Disabled deletes them.
-// What Windows' own policies write is theirs alone, so that no value has
-// two policies; the explanation names them.
+// A policy for each setting that Windows' templates do not define: none of
+// the values that it writes has a policy of Windows' own. Enabled sets them
+// as Apply writes them, Disabled deletes them. A setting that Windows
+// defines gets none, even where it also writes a value of no template
+// (such as one that no Windows reads): its value would show twice.
 static void addoutside(admxwriter *w)
 {
     for (int d = 0; d < ndialogs; d++)
         for (int i = 0; i < dialogs[d].nboxes; i++) {
             const boxrow *box = &dialogs[d].boxes[i];
-            WORD listed = 0;
-            int on10;
-            if (!askwindows(&dialogs[d], box->id, NULL, NULL, &listed, &on10))
+            boxvalue values[maxboxvalues];
+            int n = boxvalues(&dialogs[d], box->id, values, maxboxvalues), defined = 0;
+            for (int v = 0; v < n; v++)
+                defined |= written(&values[v]) && written(&values[v])->file;
+            if (defined || !n)
                 continue;
             int **on = nostates(), **off = nostates();
             on[d][i] = state_on;
@@ -279,8 +282,6 @@ static void addoutside(admxwriter *w)
             regimage enabled = {}, disabled = {};
             w->walk(on, &enabled);
             w->walk(off, &disabled);
-            boxvalue values[maxboxvalues];
-            int n = boxvalues(&dialogs[d], box->id, values, maxboxvalues);
             buffer explain = {};
             emit(&explain, "^ on as Apply writes it, off deleted, where Windows' templates define no "
                            "policy:", box->name);
@@ -289,7 +290,6 @@ static void addoutside(admxwriter *w)
             // An export leaves out a value that Apply writes only where its key is.
             if (!enabled.nvalues)
                 continue;
-            askwindows(&dialogs[d], box->id, &explain, "\n\nThe rest is Windows' own: ^", &listed, &on10);
             addpolicy(w, box->name, "Outside", box->caption, &explain, &enabled, &disabled,
                       ownrange.listed);
         }
