@@ -77,41 +77,31 @@ static void addstring(admxwriter *w, const WCHAR *id, const char *suffix, buffer
     emit(&w->strings, "</string>\n");
 }
 
-// Windows' word on a value that Apply writes, or NULL for one that it only
-// reads or only deletes; a value that no template defines has a row
-// without a file.
-static const winpolicy *written(const boxvalue *v)
-{
-    return v->write && v->write->data ? windowsword(v->root, v->key, v->name) : NULL;
-}
-
 // What the templates say of the values that a box writes: *listed gets the
-// versions that they are listed for, *on10 whether one is listed for
-// Windows 10, and b, when given, the names of Windows' own policies for
-// them after lead. 1 when no template defines one of them.
-static int askwindows(const dialogboxes *d, int id, buffer *b, const char *lead, WORD *listed, int *on10)
+// versions that they are listed for (a value that no template defines
+// counts as Tolvane's own range), *on10 whether one is listed for Windows
+// 10, and b, when given, the names of Windows' own policies for them after
+// lead.
+static void askwindows(const dialogboxes *d, int id, buffer *b, const char *lead, WORD *listed, int *on10)
 {
     boxvalue values[maxboxvalues];
-    int n = boxvalues(d, id, values, maxboxvalues), outside = 0;
+    int n = boxvalues(d, id, values, maxboxvalues);
     const char *named = NULL;
 
     for (int i = 0; i < n; i++) {
-        const winpolicy *p = written(&values[i]);
+        const winpolicy *p = writtenword(&values[i]);
         if (!p)
             continue;
         const winsupport *s = p->file ? p->support : &ownrange;
         *listed |= s->listed;
-        if (!p->file) {
-            outside = 1;
+        if (!p->file)
             continue;
-        }
         *on10 |= (s->listed & ONLY(win10)) != 0;
         // The values of one policy of Windows follow each other.
         if (b && !(named && sametextA(named, p->display)))
             emit(b, named ? "; ^" : lead, p->display);
         named = p->display;
     }
-    return outside;
 }
 
 // The narrowest supportedOn definition of Windows.admx that lists every
@@ -127,7 +117,7 @@ static const char *supportedon(WORD listed)
             boxvalue values[maxboxvalues];
             int n = boxvalues(&dialogs[d], dialogs[d].boxes[i].id, values, maxboxvalues);
             for (int v = 0; v < n; v++) {
-                const winpolicy *p = written(&values[v]);
+                const winpolicy *p = writtenword(&values[v]);
                 if (!p || !p->file || strncmp(p->support->definition, "windows:", 8))
                     continue;
                 int bits = 0;
@@ -243,7 +233,7 @@ static void keepoutside(regimage *image, const boxvalue *values, int n, buffer *
     for (int r = 0; r < image->nvalues; r++) {
         const regvalue *v = &image->values[r];
         for (int i = 0; i < n; i++) {
-            const winpolicy *p = written(&values[i]);
+            const winpolicy *p = writtenword(&values[i]);
             if (!p || p->file || values[i].root != v->root || !sametext(widen(values[i].key), v->key) ||
                 !sametext(widen(values[i].name), v->name))
                 continue;
@@ -272,8 +262,10 @@ static void addoutside(admxwriter *w)
             const boxrow *box = &dialogs[d].boxes[i];
             boxvalue values[maxboxvalues];
             int n = boxvalues(&dialogs[d], box->id, values, maxboxvalues), defined = 0;
-            for (int v = 0; v < n; v++)
-                defined |= written(&values[v]) && written(&values[v])->file;
+            for (int v = 0; v < n; v++) {
+                const winpolicy *p = writtenword(&values[v]);
+                defined |= p && p->file;
+            }
             if (defined || !n)
                 continue;
             int **on = nostates(), **off = nostates();

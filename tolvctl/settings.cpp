@@ -298,6 +298,11 @@ int runningwindows(void)
     return running;
 }
 
+const winpolicy *writtenword(const boxvalue *v)
+{
+    return v->write && v->write->data ? windowsword(v->root, v->key, v->name) : NULL;
+}
+
 int listedhere(const winpolicy *w)
 {
     if (!w->file)
@@ -320,8 +325,7 @@ int unlistedhere(const dialogboxes *d, int id, buffer *b)
     int n = boxvalues(d, id, values, maxboxvalues), defined = 0;
 
     for (int v = 0; v < n; v++) {
-        const winpolicy *w = values[v].write && values[v].write->data ?
-                             windowsword(values[v].root, values[v].key, values[v].name) : NULL;
+        const winpolicy *w = writtenword(&values[v]);
         if (!w || !w->file)
             continue;
         if (listedhere(w))
@@ -341,12 +345,13 @@ void notewindows(const regimage *changed)
         for (int i = 0; i < alldialogs[d].nboxes; i++) {
             boxvalue values[maxboxvalues];
             int id = alldialogs[d].boxes[i].id, n = boxvalues(&alldialogs[d], id, values, maxboxvalues), hit = 0;
-            for (int v = 0; v < n && !hit; v++)
+            for (int v = 0; v < n && !hit; v++) {
+                const WCHAR *key = widen(values[v].key), *name = widen(values[v].name);
                 for (int c = 0; c < changed->nvalues && !hit; c++) {
                     const regvalue *ch = &changed->values[c];
-                    hit = ch->root == values[v].root && ch->name && sametext(ch->key, widen(values[v].key)) &&
-                          sametext(ch->name, widen(values[v].name));
+                    hit = ch->root == values[v].root && ch->name && sametext(ch->key, key) && sametext(ch->name, name);
                 }
+            }
             buffer texts = {};
             if (!hit || !unlistedhere(&alldialogs[d], id, &texts))
                 continue;

@@ -86,6 +86,9 @@ struct winpolicy;
 const winpolicy *windowsword(HKEY root, const char *key, const char *name);
 // The running Windows, from RtlGetVersion (a manifest cannot bend it).
 int runningwindows(void);
+// Windows' word on a value that Apply writes, or NULL for one that it only
+// reads or only deletes.
+const winpolicy *writtenword(const boxvalue *v);
 // Whether the templates list the running Windows for the value: 1 or 0, or
 // -1 when no template defines it.
 int listedhere(const winpolicy *w);
